@@ -1,0 +1,87 @@
+// Log library: modules, levels, rotating files, a capture hook for tests.
+// A module opened with InitLog writes its own rotating file. Every other module ("native_sdk",
+// "native_sdk_frequency") writes to the library's own rotating trace file once the trace-log
+// folder is known (SetTraceFolder), and nowhere before that.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <functional>
+#include <sstream>
+#include <string>
+
+enum UTLogLevel { LOG_ERROR = 0, LOG_WARN = 1, LOG_INFO = 2, LOG_DEBUG = 3 };
+
+// `func` may be a plain name or __PRETTY_FUNCTION__ (return type and parameters are dropped);
+// `file` may be a full path (only its base name without extension is kept).
+void DoLog(const char *module, int level, int flag, const char *func, const char *file, int line,
+           const char *format, ...) __attribute__((format(printf, 7, 8)));
+void DoLogV(const char *module, int level, int flag, const char *func, const char *file, int line,
+            const char *format, va_list args) __attribute__((format(printf, 7, 0)));
+
+int InitLog(const char *module, const char *filePath, int maxSizeKB, int fileCount, int level);
+int UpdateLogConfig(const char *module, const char *filePath, int maxSizeKB, int level);
+int UnInitLog(const char *module);
+
+namespace unified_track {
+// Lines of levels above this are dropped (default: debug, i.e. everything).
+void SetLogLevel(int level);
+int GetLogLevel();
+// The folder of the library's own trace file ("unified_track.log", rotating); empty stops it.
+void SetTraceFolder(const std::string &folder);
+// Flushes every open file (tests read the files).
+void FlushLogs();
+
+struct LogRecord {
+    std::string module;
+    int level = 0;
+    std::string function;
+    std::string file;
+    int line = 0;
+    std::string text;
+};
+// Sees every line that passes the level filter, on the logging thread. Null removes it.
+using LogCaptureHook = std::function<void(const LogRecord &)>;
+void SetLogCaptureHook(LogCaptureHook hook);
+}  // namespace unified_track
+
+using DotdataFunc = void (*)(const char *content, const char *functionName);
+using ZipDataFunc = void (*)(int errorCode, const char *logFileName);
+
+class LogStream {
+public:
+    static LogStream GetLogStream(const char *module, int level, int checkLevel, const char *func,
+                                  const char *file, int line);
+    LogStream(LogStream &&other) noexcept;
+    ~LogStream();  // writes the collected text as one line
+    template <typename T>
+    LogStream &operator<<(const T &value) {
+        if (active_) stream_ << value;
+        return *this;
+    }
+
+    static void SetDotdataFuncCallback(DotdataFunc func);
+    static DotdataFunc GetDotdataFuncCallback();
+    static void SetZipDataFuncCallback(ZipDataFunc func);
+    static ZipDataFunc GetZipDataFuncCallback();
+    // Compresses a rotated log file to <path>.gz and removes it; on failure calls the zip-data
+    // callback with the error and the file name. Returns 0 on success.
+    static int CompressLogFile(const std::string &path);
+
+private:
+    LogStream(const char *module, int level, const char *func, const char *file, int line, bool active);
+    std::string module_;
+    int level_;
+    std::string func_;
+    std::string file_;
+    int line_;
+    bool active_;
+    std::ostringstream stream_;
+};
+
+// Ordinary lines of the library.
+#define UT_LOG(level, ...) DoLog("native_sdk", (level), 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, __VA_ARGS__)
+#define UT_LOGE(...) UT_LOG(LOG_ERROR, __VA_ARGS__)
+#define UT_LOGW(...) UT_LOG(LOG_WARN, __VA_ARGS__)
+#define UT_LOGI(...) UT_LOG(LOG_INFO, __VA_ARGS__)
+#define UT_LOGD(...) UT_LOG(LOG_DEBUG, __VA_ARGS__)

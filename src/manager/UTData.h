@@ -1,0 +1,43 @@
+// Records of the track manager.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "host/http_proxy.h"
+
+namespace unified_track {
+
+// One track record as the manager receives it (user, timed and media records).
+struct ContextSpecialParam {
+    std::string eventId;
+    std::string event;
+    std::string arg2;
+    std::string arg3;
+    std::string arg4;
+    uint32_t m = 0;
+    uint32_t t = 0;
+    uint64_t time = 0;  // monotonic ms taken when the exported call was made
+};
+
+// One sub-event mark of a timed event.
+struct ContextSubEventParam {
+    std::string name;
+    uint8_t isEnd = 0;
+    uint64_t time = 0;
+};
+
+// Upload parameters; the uploader works on a copy taken per request.
+struct UpLoadParam {
+    std::string firstText;
+    std::string token;
+    std::string jwtToken;
+    std::string serverAddr;
+    bool isProxyOff = false;
+    uint16_t port = 0;
+    std::string certInfo;  // at most 511 characters
+    uint32_t certNumber = 0;
+    ProtectedProxyParam proxy;
+};
+
+}  // namespace unified_track
