@@ -71,6 +71,7 @@ TEST(Log, NamesAreReduced) {
     EXPECT_EQ(ReduceFunctionName("std::map<int, int> ns::Make(std::map<int, int>)"), "ns::Make");
     EXPECT_EQ(ReduceFunctionName("const char* ns::Name()"), "ns::Name");
     EXPECT_EQ(ReduceFunctionName("void ns::C::Run()::<lambda()>"), "ns::C::Run");
+    EXPECT_EQ(ReduceFunctionName("void ns::Functor::operator()(int) const"), "ns::Functor::operator()");
     EXPECT_EQ(ReduceFunctionName(nullptr), "");
     EXPECT_EQ(unified_track::ReduceFileName("/src/manager/UTManager.cpp"), "UTManager");
     EXPECT_EQ(unified_track::ReduceFileName("C:\\src\\log\\track_trace.cpp"), "track_trace");
