@@ -10,6 +10,7 @@
 
 #include <unified_track/unified_track.h>
 
+#include "host/log.h"
 #include "host/pal.h"
 #include "reporter_fixture.h"
 #include "support/log_capture.h"
@@ -123,6 +124,23 @@ TEST_F(ReporterEvents, FileLogAndDeployEvents) {
         EXPECT_EQ(e[i].event, names[i]) << i;
         EXPECT_EQ(e[i].arg4, payloads[i]) << i;
     }
+}
+
+TEST_F(ReporterEvents, LogLibraryCallbacksReachTheUserDotFile) {
+    int32_t isBrio = 0;
+    ASSERT_EQ(CheckAppIdAndSetDotData("xBrioMeetingx", &isBrio), static_cast<OST_UT_RESULT>(UT_SUCCESS));
+    DotdataFunc dotdata = LogStream::GetDotdataFuncCallback();
+    ASSERT_EQ(dotdata, &track_dotdata_log);
+    dotdata("line", "Fn");
+    // The compression-error callback is registered on the command thread when the log starts.
+    Events();
+    EXPECT_NE(LogStream::CompressLogFile(dir_.file("missing.log")), 0);
+    const std::vector<Event> e = Events();
+    ASSERT_EQ(e.size(), 2u);
+    EXPECT_EQ(e[0].event, "ut_event_meeting_log");
+    EXPECT_EQ(e[0].arg4, "{\"content\":\"line\",\"functionName\":\"Fn\",\"platform\":0}");
+    EXPECT_EQ(e[1].event, "ut_event_sdk_logfile_compress_error");
+    EXPECT_NE(e[1].arg4.find("\"fileType\":2,\"logFileName\":\"missing.log\"}"), std::string::npos);
 }
 
 TEST_F(ReporterEvents, MeetingSdkSwitchOffBlocksReporterEvents) {
