@@ -31,6 +31,11 @@ int GetLogLevel();
 void SetTraceFolder(const std::string &folder);
 // Flushes every open file (tests read the files).
 void FlushLogs();
+// How DoLog shortens its function and file arguments:
+// "int32_t unified_track::UTManager::Init(const char*)" -> "unified_track::UTManager::Init",
+// "/src/manager/UTManager.cpp" -> "UTManager".
+std::string ReduceFunctionName(const char *func);
+std::string ReduceFileName(const char *file);
 
 struct LogRecord {
     std::string module;
@@ -50,6 +55,7 @@ using ZipDataFunc = void (*)(int errorCode, const char *logFileName);
 
 class LogStream {
 public:
+    // Collects a line written when level <= checkLevel and the level filters let it pass.
     static LogStream GetLogStream(const char *module, int level, int checkLevel, const char *func,
                                   const char *file, int line);
     LogStream(LogStream &&other) noexcept;

@@ -1,0 +1,148 @@
+#include "host/log_sink.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <tuple>
+
+#include "host/pal.h"
+
+namespace unified_track {
+namespace {
+
+spdlog::file_event_handlers PrivateFileHandlers() {
+    spdlog::file_event_handlers handlers;
+    // Log files may name accounts and hosts: owner-only, like every file of the library.
+    handlers.after_open = [](const spdlog::filename_t &, std::FILE *file) {
+        if (file != nullptr) ::fchmod(::fileno(file), 0600);
+    };
+    return handlers;
+}
+
+std::string FolderOf(const std::string &path) {
+    size_t pos = path.find_last_of(kPathSep);
+    return pos == std::string::npos ? std::string(".") : path.substr(0, pos);
+}
+
+std::string NameOf(const std::string &path) {
+    size_t pos = path.find_last_of(kPathSep);
+    return pos == std::string::npos ? path : path.substr(pos + 1);
+}
+
+bool EndsWith(const std::string &text, const std::string &tail) {
+    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+}
+
+}  // namespace
+
+RotatingLogSink::RotatingLogSink(const std::string &path, size_t maxBytes, size_t fileCount)
+    : path_(path), maxBytes_(maxBytes == 0 ? 1 : maxBytes), fileCount_(fileCount), file_(PrivateFileHandlers()) {
+    file_.open(path_, false);
+    currentSize_ = file_.size();
+}
+
+RotatingLogSink::~RotatingLogSink() = default;
+
+std::vector<std::string> RotatingLogSink::TakeRotated() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<std::string> out;
+    out.swap(rotated_);
+    hasRotated_.store(false, std::memory_order_release);
+    return out;
+}
+
+void RotatingLogSink::sink_it_(const spdlog::details::log_msg &msg) {
+    spdlog::memory_buf_t formatted;
+    formatter_->format(msg, formatted);
+    size_t newSize = currentSize_ + formatted.size();
+    if (newSize > maxBytes_) {
+        file_.flush();
+        if (file_.size() > 0) {
+            Rotate();
+            newSize = formatted.size();
+        }
+    }
+    file_.write(formatted);
+    currentSize_ = newSize;
+}
+
+void RotatingLogSink::flush_() { file_.flush(); }
+
+std::string RotatingLogSink::NextArchiveName() const {
+    using namespace std::chrono;
+    auto now = system_clock::now();
+    std::time_t secs = system_clock::to_time_t(now);
+    int ms = static_cast<int>(duration_cast<milliseconds>(now.time_since_epoch()).count() % 1000);
+    struct tm local {};
+    ::localtime_r(&secs, &local);
+    char stamp[40];
+    std::snprintf(stamp, sizeof(stamp), "%04d%02d%02d%02d%02d%02d%03d", local.tm_year + 1900, local.tm_mon + 1,
+                  local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, ms);
+    std::string stem;
+    std::string ext;
+    std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(path_);
+    // Two rotations in one millisecond: a suffix keeps both and still sorts after the first.
+    for (int n = 0;; ++n) {
+        std::string name = stem + "." + stamp + (n == 0 ? std::string() : "_" + std::to_string(n)) + ext;
+        if (!PAL_IsFileExist(name.c_str()) && !PAL_IsFileExist((name + ".gz").c_str())) return name;
+    }
+}
+
+void RotatingLogSink::Rotate() {
+    file_.close();
+    if (fileCount_ == 0) {
+        PAL_Remove(path_.c_str());
+    } else {
+        std::string archive = NextArchiveName();
+        if (PAL_Rename(path_.c_str(), archive.c_str()) == 0) {
+            rotated_.push_back(archive);
+            hasRotated_.store(true, std::memory_order_release);
+        }
+        Prune();
+    }
+    // Truncate even when the rename failed, so the file cannot grow past its limit.
+    file_.open(path_, true);
+}
+
+void RotatingLogSink::Prune() {
+    std::vector<std::string> rotated = ListRotated(path_);
+    size_t excess = rotated.size() > fileCount_ ? rotated.size() - fileCount_ : 0;
+    for (size_t i = 0; i < excess; ++i) {
+        PAL_Remove(rotated[i].c_str());
+        for (auto it = rotated_.begin(); it != rotated_.end(); ++it) {
+            if (*it == rotated[i]) {
+                rotated_.erase(it);
+                break;
+            }
+        }
+    }
+}
+
+std::vector<std::string> RotatingLogSink::ListRotated(const std::string &path) {
+    std::string stem;
+    std::string ext;
+    std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(NameOf(path));
+    const std::string prefix = stem + ".";
+    auto isRotated = [&](const PAL_DirEntry &e) {
+        if (e.isDir || e.name.compare(0, prefix.size(), prefix) != 0) return false;
+        std::string rest = e.name.substr(prefix.size());
+        if (EndsWith(rest, ".gz")) rest.resize(rest.size() - 3);
+        if (!EndsWith(rest, ext)) return false;
+        rest.resize(rest.size() - ext.size());
+        if (rest.size() < 17) return false;
+        for (char c : rest) {
+            if (!((c >= '0' && c <= '9') || c == '_')) return false;
+        }
+        return true;
+    };
+    std::string folder = FolderOf(path);
+    std::vector<std::string> names;
+    std::vector<std::string> paths;
+    if (PAL_ScanDir(folder.c_str(), &names, isRotated) <= 0) return paths;
+    for (const auto &n : names) paths.push_back(folder + kPathSep + n);
+    return paths;
+}
+
+}  // namespace unified_track
