@@ -45,6 +45,8 @@ public:
     static std::atomic<bool> &UploadRunning();
     // Joins the upload thread (library unload); safe to call more than once.
     void JoinUploadThread();
+    // JoinUploadThread on the instance unless it is already destroyed (library unload hook).
+    static void JoinUploadThreadIfAlive();
 
     // ---- parameters and switches (UTManagerParam.cpp) ----
     OST_UT_RESULT ConfigUploadParam(const tagUTTransferParam *param);
@@ -175,9 +177,12 @@ private:
     UTManager(const UTManager &) = delete;
     UTManager &operator=(const UTManager &) = delete;
 
+    static void *UploadThreadEntry(void *);
+
     std::mutex m_uploadThreadLock;
     uint64_t m_uploadThread = 0;  // guarded by m_uploadThreadLock
-    bool m_uploadThreadStarted = false;
+    bool m_uploadThreadStarted = false;  // guarded by m_uploadThreadLock
+    std::atomic<bool> m_uploadThreadDone{false};  // set by the upload thread as it ends
 };
 
 }  // namespace unified_track

@@ -59,12 +59,25 @@ public:
     void Stop();
     static bool IsStopped();
     static uint64_t CommandThreadId();
+    // Stops the command thread and the upload thread and waits for both to end. Called at library
+    // unload before any queue, lock or manager they use is destroyed; harmless when nothing runs.
+    static void ShutdownThreads();
 
 private:
     UTThreadMgr();
     ~UTThreadMgr();
+    UTThreadMgr(const UTThreadMgr &) = delete;
+    UTThreadMgr &operator=(const UTThreadMgr &) = delete;
     void ThreadProc();
-    // the rest is the command-thread work's own
+    void StopAndJoin();
+
+    std::mutex m_mutex;                                        // guards m_queue
+    std::list<std::shared_ptr<ThreadExecInterface>> m_queue;   // guarded by m_mutex
+    std::condition_variable m_cond;
+    std::thread m_thread;  // joined at unload, never detached
+
+    static std::atomic<bool> s_stop;          // set once by Stop, never cleared
+    static std::atomic<uint64_t> s_threadId;  // PAL_GetTID of the command thread, 0 before it runs
 };
 
 }  // namespace unified_track
