@@ -1,0 +1,161 @@
+// MMR records: placeholders, the counter hand-over, user-name masking, the export's length
+// checks, immediate packing, and the message counters.
+#include <atomic>
+#include <cstring>
+#include <filesystem>
+#include <regex>
+#include <thread>
+
+#include "manager/UTManager.h"
+#include "media_test_env.h"
+
+using namespace media_test;
+using unified_track::UTManager;
+
+namespace {
+char *HeapText(const std::string &text) {
+    char *block = new char[text.size() + 1];
+    std::memcpy(block, text.c_str(), text.size() + 1);
+    return block;
+}
+uint32_t Counter(uint32_t i) { return UTManager::GetInstance().m_msgCounters[i].load(); }
+OST_UT_RESULT AddMmr(const std::string &text) {
+    return Track_AddMMRTrack(text.c_str(), static_cast<int32_t>(text.size() + 1), 0);
+}
+}  // namespace
+
+TEST_F(MediaEnv, MmrPlaceholdersMaskingAndCounterHandOver) {
+    ConfigureAll();
+    Drain();
+    ASSERT_EQ(Track_MsgDotCount(0xFFFFFFFFu), UT_SUCCESS);
+    Track_MsgDotCount(0);
+    Track_MsgDotCount(0);
+    Track_MsgDotCount(10);
+    ASSERT_EQ(AddMmr(R"({"v":"ut-version-tmp","s":msgCountDotSumValue,"l":"msgCountDotValue",)"
+                     R"("j":"{\"userName\":\"Alice\",\"userName\":\"Bo\"}"})"),
+              UT_SUCCESS);
+    Drain();
+    // Counter 9 counts the commands the command thread ran meanwhile, so it is read back.
+    const std::string content = MmrContent();
+    std::smatch m;
+    ASSERT_TRUE(std::regex_match(content, m, std::regex(R"(\{"v":"1\.2\.3","s":(\d+),"l":"2,0,0,0,0,0,0,0,0,(\d+),1",)"
+                                                        R"("j":"\{\\"userName\\":\\"A\*\*\*\*\\",\\"userName\\":\\"B\*\\"\}"\},)")))
+        << content;
+    EXPECT_EQ(std::stoul(m[1].str()), 3 + std::stoul(m[2].str()));
+    EXPECT_EQ(Counter(0), 0u);
+    EXPECT_EQ(Counter(10), 0u);
+}
+
+TEST_F(MediaEnv, MmrWithOneCountFormKeepsTheCounters) {
+    Drain();
+    ASSERT_EQ(Track_MsgDotCount(0xFFFFFFFFu), UT_SUCCESS);
+    Track_MsgDotCount(3);
+    ASSERT_EQ(AddMmr("sum=msgCountDotSumValue"), UT_SUCCESS);
+    ASSERT_EQ(AddMmr("list=msgCountDotValue;ut-version-tmp"), UT_SUCCESS);  // no version yet
+    Drain();
+    EXPECT_EQ(Counter(3), 1u);
+    const std::string content = MmrContent();
+    EXPECT_TRUE(std::regex_match(content, std::regex(R"(sum=\d+,list=0,0,0,1,0,0,0,0,0,\d+,0;,)"))) << content;
+}
+
+TEST_F(MediaEnv, MmrPlaceholdersAtTheVeryEnd) {
+    ConfigureAll();
+    ASSERT_EQ(AddMmr("ut-version-tmp"), UT_SUCCESS);
+    ASSERT_EQ(AddMmr("x\\\"userName\\\":\\\""), UT_SUCCESS);
+    ASSERT_EQ(AddMmr("x\\\"userName\\\":\\\"Alice"), UT_SUCCESS);
+    Drain();
+    EXPECT_EQ(MmrContent(), "1.2.3,x\\\"userName\\\":\\\",x\\\"userName\\\":\\\"Alice,");
+}
+
+TEST_F(MediaEnv, MmrLengthChecksOfTheExport) {
+    EXPECT_EQ(Track_AddMMRTrack("abcde", 5, 0), UT_FAILED);
+    EXPECT_EQ(log_.CountPrefix("strcpy_s content failed! ret:"), 1u);
+    EXPECT_EQ(Track_AddMMRTrack("abcde", 6, 0), UT_SUCCESS);
+    EXPECT_EQ(Track_AddMMRTrack("abc", 1000000, 0), UT_SUCCESS);  // longer bound than the text
+
+    EXPECT_EQ(Track_AddMMRTrack("abc", 0, 0), UT_FAILED);
+    EXPECT_EQ(Track_AddMMRTrack("abc", -1, 0), UT_FAILED);
+    EXPECT_EQ(Track_AddMMRTrack("abc", INT32_MIN, 2), UT_FAILED);
+    EXPECT_EQ(log_.Count("onDotDataReport dataLen error."), 3u);
+    EXPECT_EQ(Track_AddMMRTrack(nullptr, 10, 0), UT_FAILED);
+
+    // A buffer without a terminating NUL is never read past dataLen.
+    std::unique_ptr<char[]> raw(new char[5]);
+    std::memcpy(raw.get(), "vwxyz", 5);
+    EXPECT_EQ(Track_AddMMRTrack(raw.get(), 5, 0), UT_FAILED);
+    EXPECT_EQ(log_.CountPrefix("strcpy_s content failed! ret:"), 2u);
+    Drain();
+    EXPECT_EQ(MmrContent(), "abcde,abc,");
+}
+
+TEST_F(MediaEnv, MmrImmediateReportPacksWithoutText) {
+    ASSERT_EQ(AddMmr("{\"a\":1}"), UT_SUCCESS);
+    EXPECT_EQ(Track_AddMMRTrack(nullptr, 0, 1), UT_SUCCESS);
+    EXPECT_EQ(Track_AddMMRTrack("ignored", -5, 1), UT_SUCCESS);
+    Drain();
+    EXPECT_EQ(log_.Count("file size = 0 byte, isReportImmediately=1, zip!"), 2u);
+    EXPECT_EQ(MmrContent(), "{\"a\":1},");
+    // A record flagged immediate is written first, then packed with the file.
+    ASSERT_EQ(Track_AddMMRTrack("{\"b\":2}", 8, 1), UT_SUCCESS);
+    Drain();
+    EXPECT_TRUE(log_.Has("file size = 8 byte, isReportImmediately=1, zip!"));
+    EXPECT_EQ(MmrContent(), "{\"a\":1},{\"b\":2},");
+}
+
+TEST_F(MediaEnv, MmrPackedPastThreshold) {
+    const std::string big(46079, 'm');  // 46080 bytes with its comma
+    ASSERT_EQ(AddMmr(big), UT_SUCCESS);
+    ASSERT_EQ(AddMmr(big), UT_SUCCESS);  // 92160: not yet
+    Drain();
+    EXPECT_EQ(log_.CountPrefix("file size = "), 0u);
+    EXPECT_TRUE(log_.Has("trackData.length() = 46080"));
+    ASSERT_EQ(AddMmr("z"), UT_SUCCESS);
+    Drain();
+    EXPECT_TRUE(log_.Has("file size = 92162 byte, isReportImmediately=0, zip!"));
+    EXPECT_EQ(log_.CountPrefix("trackData.length() = "), 1u);  // only a new largest length
+    EXPECT_EQ(MmrContent(), big + "," + big + ",z,");
+}
+
+TEST(MsgCounters, IndexRules) {
+    UTManager &mgr = UTManager::GetInstance();
+    for (uint32_t i = 0; i <= 10; ++i) EXPECT_EQ(Track_MsgDotCount(i), UT_SUCCESS) << i;
+    EXPECT_EQ(Track_MsgDotCount(11), UT_FAILED);
+    EXPECT_EQ(Track_MsgDotCount(0x80000000u), UT_FAILED);
+    EXPECT_EQ(Track_MsgDotCount(0xFFFFFFFEu), UT_FAILED);
+    EXPECT_EQ(mgr.m_msgCounters[0].load(), 1u);
+    mgr.m_msgCounters[5].store(0xFFFFFFFFu);
+    EXPECT_EQ(Track_MsgDotCount(5), UT_SUCCESS);  // wraps
+    EXPECT_EQ(mgr.m_msgCounters[5].load(), 0u);
+    EXPECT_EQ(Track_MsgDotCount(0xFFFFFFFFu), UT_SUCCESS);
+    for (auto &counter : mgr.m_msgCounters) EXPECT_EQ(counter.load(), 0u);
+}
+
+TEST_F(MediaEnv, CounterHandOverLosesNoBump) {
+    Drain();
+    Track_MsgDotCount(0xFFFFFFFFu);
+    constexpr int kThreads = 3;
+    constexpr int kBumps = 20000;
+    std::atomic<int> running{kThreads};
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < kBumps; ++i) Track_MsgDotCount(2);
+            running.fetch_sub(1);
+        });
+    }
+    UTManager &mgr = UTManager::GetInstance();
+    int records = 0;
+    do {
+        EXPECT_EQ(mgr.AddMMRTrack(HeapText("msgCountDotSumValue msgCountDotValue"), 0, 0), UT_SUCCESS);
+        ++records;
+    } while (running.load() > 0 || records < 2);
+    for (auto &thread : threads) thread.join();
+
+    uint64_t taken = 0;
+    const std::string content = MmrContent();
+    std::regex record(R"(-?\d+ \d+,\d+,(\d+),[\d,]+?,)");
+    for (auto it = std::sregex_iterator(content.begin(), content.end(), record); it != std::sregex_iterator(); ++it) {
+        taken += std::stoull((*it)[1].str());
+    }
+    EXPECT_EQ(taken + Counter(2), static_cast<uint64_t>(kThreads) * kBumps);
+}
