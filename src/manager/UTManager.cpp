@@ -5,6 +5,7 @@
 #include <thread>
 
 #include "host/clock.h"
+#include "host/config_store.h"
 #include "host/log.h"
 #include "host/pal.h"
 #include "host/securec.h"
@@ -29,9 +30,20 @@ std::string JoinPath(const std::string &folder, const char *name) {
     path += name;
     return path;
 }
+
+// Function-local statics are destroyed in reverse order of creation. The threads that the
+// manager's destructor joins log, sleep and read the configuration store, so those services are
+// created before the manager and outlive it.
+void CreateHostServicesFirst() {
+    FlushLogs();
+    (void)PAL_GetSystemTime();
+    (void)OstGetGlobalInt32CfgWithDefVal(0, 0);
+}
 }  // namespace
 
 UTManager &UTManager::GetInstance() {
+    static const bool servicesFirst = (CreateHostServicesFirst(), true);
+    (void)servicesFirst;
     static UTManager instance;
     static const bool published = (g_liveManager.store(&instance), true);
     (void)published;

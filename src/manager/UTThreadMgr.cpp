@@ -142,6 +142,11 @@ bool UTThreadMgr::IsStopped() { return s_stop.load(); }
 
 uint64_t UTThreadMgr::CommandThreadId() { return s_threadId.load(); }
 
+size_t UTThreadMgr::PendingCount() {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_queue.size();
+}
+
 void UTThreadMgr::ThreadProc() {
     s_threadId.store(PAL_GetTID());
     std::list<std::shared_ptr<ThreadExecInterface>> dropped;

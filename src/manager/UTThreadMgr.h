@@ -59,6 +59,8 @@ public:
     void Stop();
     static bool IsStopped();
     static uint64_t CommandThreadId();
+    // Commands queued and not yet taken by the command thread (diagnostics).
+    size_t PendingCount();
     // Stops the command thread and the upload thread and waits for both to end. Called at library
     // unload before any queue, lock or manager they use is destroyed; harmless when nothing runs.
     static void ShutdownThreads();
