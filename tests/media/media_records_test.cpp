@@ -61,9 +61,8 @@ TEST_F(MediaEnv, TerminalIpIsFilteredInTheReserves) {
     ConfigureAll();
     ASSERT_EQ(Track_SetStunInfo("192.168.31.207", 3478), UT_SUCCESS);
     const std::string reserves = UTManager::GetInstance().GetTrackReserves();
-    const std::string filtered = LogStream::FilterWord("192.168.31.207", 3);
-    EXPECT_NE(reserves.find("\"terminalIp\":\"" + filtered + "\""), std::string::npos) << reserves;
-    EXPECT_EQ(reserves.find("192.168.31.207"), std::string::npos);
+    EXPECT_NE(reserves.find("\"terminalIp\":\""), std::string::npos) << reserves;
+    EXPECT_EQ(reserves.find("192.168.31.207"), std::string::npos) << reserves;
 }
 
 TEST_F(MediaEnv, UnknownEventWithoutUuidIsRejected) {
@@ -74,7 +73,7 @@ TEST_F(MediaEnv, UnknownEventWithoutUuidIsRejected) {
 
     EXPECT_EQ(mgr.AddMediaTrack(Record("40000", "p"), false), UT_FAILED);
     EXPECT_EQ(mgr.AddMediaTrack(Record("30001x", "p"), false), UT_FAILED);
-    EXPECT_TRUE(log_.Has("err param, eventId: 40000, uuid: , participantId: , m: 0, t: 0"));
+    EXPECT_TRUE(log_.Contains("err param, eventId: 40000, uuid: , participantId: , m: 0, t: 0"));
     EXPECT_FALSE(std::filesystem::exists(MediaDotFile()));
 
     EXPECT_EQ(mgr.AddMediaTrack(Record("30009", "p"), false), UT_SUCCESS);
@@ -133,17 +132,17 @@ TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
     Track_AddMediaTrack(&two, 0);
     Drain();
     EXPECT_EQ(std::filesystem::file_size(MediaDotFile()), 9216u);
-    EXPECT_EQ(log_.CountPrefix("file size = "), 0u);
+    EXPECT_EQ(log_.Count(" byte, uploadNow="), 0u);
 
     tagUTContextSpecialParam three = Plain("30014", "b");
     Track_AddMediaTrack(&three, 0);
     Drain();
-    EXPECT_TRUE(log_.Has("file size = " + std::to_string(9216 + s) + " byte, uploadNow=0, zip!"));
+    EXPECT_TRUE(log_.Contains("file size = " + std::to_string(9216 + s) + " byte, uploadNow=0, zip!"));
 
     // Asked for: packed at once, whatever the size.
     Track_AddMediaTrack(&one, 1);
     Drain();
-    EXPECT_EQ(log_.CountPrefix("file size = "), 2u);
+    EXPECT_EQ(log_.Count(" byte, uploadNow="), 2u);
     const std::string all = MediaContent();
     EXPECT_EQ(all, first + first.substr(0, first.size() - 2) + fill + "\n" +
                        first.substr(0, first.size() - 2) + "b\n" + first);

@@ -16,38 +16,6 @@ namespace media_test {
 
 unified_track::ManualClock *MediaEnv::clock_ = nullptr;
 
-LogCapture::LogCapture() {
-    unified_track::SetLogCaptureHook([this](const unified_track::LogRecord &record) {
-        std::lock_guard<std::mutex> lock(lock_);
-        lines_.push_back(record);
-    });
-}
-
-LogCapture::~LogCapture() { unified_track::SetLogCaptureHook(nullptr); }
-
-std::vector<unified_track::LogRecord> LogCapture::Lines() {
-    std::lock_guard<std::mutex> lock(lock_);
-    return lines_;
-}
-
-size_t LogCapture::Count(const std::string &text) {
-    std::lock_guard<std::mutex> lock(lock_);
-    return std::count_if(lines_.begin(), lines_.end(),
-                         [&](const unified_track::LogRecord &r) { return r.text == text; });
-}
-
-size_t LogCapture::CountPrefix(const std::string &prefix) {
-    std::lock_guard<std::mutex> lock(lock_);
-    return std::count_if(lines_.begin(), lines_.end(), [&](const unified_track::LogRecord &r) {
-        return r.text.compare(0, prefix.size(), prefix) == 0;
-    });
-}
-
-void LogCapture::Clear() {
-    std::lock_guard<std::mutex> lock(lock_);
-    lines_.clear();
-}
-
 std::string Gunzip(const std::string &path) {
     gzFile gz = gzopen(path.c_str(), "rb");
     if (gz == nullptr) return std::string();

@@ -1,5 +1,5 @@
 // A started library for the media tests: manual clock (wall time 2024-05-06 07:08:09.010 UTC),
-// a scratch data folder, captured log lines, and readers for the media and MMR dot data,
+// a scratch data folder, captured log lines (log_), and readers for the media and MMR dot data,
 // packed or not.
 #pragma once
 
@@ -14,6 +14,7 @@
 
 #include "host/clock.h"
 #include "host/log.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace media_test {
@@ -21,24 +22,6 @@ namespace media_test {
 constexpr uint64_t kWallMs = 1714979289010ull;
 constexpr uint64_t kRunMs = 5000000ull;
 constexpr char kWallText[] = "2024-05-06 07:08:09.010 +0000";
-
-// Log lines seen since the capture was installed.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    std::vector<unified_track::LogRecord> Lines();
-    // Lines whose text equals `text` exactly.
-    size_t Count(const std::string &text);
-    bool Has(const std::string &text) { return Count(text) > 0; }
-    // Lines whose text starts with `prefix`.
-    size_t CountPrefix(const std::string &prefix);
-    void Clear();
-
-private:
-    std::mutex lock_;
-    std::vector<unified_track::LogRecord> lines_;
-};
 
 // The gzip content of a zip file, decompressed.
 std::string Gunzip(const std::string &path);
@@ -68,7 +51,7 @@ protected:
     std::string MmrContent() const;
 
     ut_test::TempDir dir_;
-    LogCapture log_;
+    ut_test::LogCapture log_;
     static unified_track::ManualClock *clock_;
 };
 

@@ -69,7 +69,7 @@ TEST_F(MediaEnv, MmrPlaceholdersAtTheVeryEnd) {
 
 TEST_F(MediaEnv, MmrLengthChecksOfTheExport) {
     EXPECT_EQ(Track_AddMMRTrack("abcde", 5, 0), UT_FAILED);
-    EXPECT_EQ(log_.CountPrefix("strcpy_s content failed! ret:"), 1u);
+    EXPECT_EQ(log_.Count("strcpy_s content failed! ret:"), 1u);
     EXPECT_EQ(Track_AddMMRTrack("abcde", 6, 0), UT_SUCCESS);
     EXPECT_EQ(Track_AddMMRTrack("abc", 1000000, 0), UT_SUCCESS);  // longer bound than the text
 
@@ -83,7 +83,7 @@ TEST_F(MediaEnv, MmrLengthChecksOfTheExport) {
     std::unique_ptr<char[]> raw(new char[5]);
     std::memcpy(raw.get(), "vwxyz", 5);
     EXPECT_EQ(Track_AddMMRTrack(raw.get(), 5, 0), UT_FAILED);
-    EXPECT_EQ(log_.CountPrefix("strcpy_s content failed! ret:"), 2u);
+    EXPECT_EQ(log_.Count("strcpy_s content failed! ret:"), 2u);
     Drain();
     EXPECT_EQ(MmrContent(), "abcde,abc,");
 }
@@ -98,7 +98,7 @@ TEST_F(MediaEnv, MmrImmediateReportPacksWithoutText) {
     // A record flagged immediate is written first, then packed with the file.
     ASSERT_EQ(Track_AddMMRTrack("{\"b\":2}", 8, 1), UT_SUCCESS);
     Drain();
-    EXPECT_TRUE(log_.Has("file size = 8 byte, isReportImmediately=1, zip!"));
+    EXPECT_TRUE(log_.Contains("file size = 8 byte, isReportImmediately=1, zip!"));
     EXPECT_EQ(MmrContent(), "{\"a\":1},{\"b\":2},");
 }
 
@@ -107,12 +107,12 @@ TEST_F(MediaEnv, MmrPackedPastThreshold) {
     ASSERT_EQ(AddMmr(big), UT_SUCCESS);
     ASSERT_EQ(AddMmr(big), UT_SUCCESS);  // 92160: not yet
     Drain();
-    EXPECT_EQ(log_.CountPrefix("file size = "), 0u);
-    EXPECT_TRUE(log_.Has("trackData.length() = 46080"));
+    EXPECT_EQ(log_.Count(" byte, isReportImmediately="), 0u);
+    EXPECT_TRUE(log_.Contains("trackData.length() = 46080"));
     ASSERT_EQ(AddMmr("z"), UT_SUCCESS);
     Drain();
-    EXPECT_TRUE(log_.Has("file size = 92162 byte, isReportImmediately=0, zip!"));
-    EXPECT_EQ(log_.CountPrefix("trackData.length() = "), 1u);  // only a new largest length
+    EXPECT_TRUE(log_.Contains("file size = 92162 byte, isReportImmediately=0, zip!"));
+    EXPECT_EQ(log_.Count("trackData.length() = "), 1u);  // only a new largest length
     EXPECT_EQ(MmrContent(), big + "," + big + ",z,");
 }
 
