@@ -143,6 +143,8 @@ TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
     Track_AddMediaTrack(&one, 1);
     Drain();
     EXPECT_EQ(log_.Count(" byte, uploadNow="), 2u);
+    EXPECT_FALSE(std::filesystem::exists(MediaDotFile()));
+    EXPECT_EQ(ZipFiles(MediaZipFolder()).size(), 2u);
     const std::string all = MediaContent();
     EXPECT_EQ(all, first + first.substr(0, first.size() - 2) + fill + "\n" +
                        first.substr(0, first.size() - 2) + "b\n" + first);

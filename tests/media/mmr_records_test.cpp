@@ -94,12 +94,15 @@ TEST_F(MediaEnv, MmrImmediateReportPacksWithoutText) {
     EXPECT_EQ(Track_AddMMRTrack("ignored", -5, 1), UT_SUCCESS);
     Drain();
     EXPECT_EQ(log_.Count("file size = 0 byte, isReportImmediately=1, zip!"), 2u);
+    EXPECT_FALSE(std::filesystem::exists(MmrDotFile()));
+    ASSERT_EQ(ZipFiles(MmrZipFolder()).size(), 1u);
+    EXPECT_EQ(Gunzip(ZipFiles(MmrZipFolder())[0]), "[{\"a\":1}]");
     EXPECT_EQ(MmrContent(), "{\"a\":1},");
-    // A record flagged immediate is written first, then packed with the file.
+    // The immediate flag only packs: a text passed with it is not read.
     ASSERT_EQ(Track_AddMMRTrack("{\"b\":2}", 8, 1), UT_SUCCESS);
     Drain();
-    EXPECT_TRUE(log_.Contains("file size = 8 byte, isReportImmediately=1, zip!"));
-    EXPECT_EQ(MmrContent(), "{\"a\":1},{\"b\":2},");
+    EXPECT_EQ(log_.Count("file size = 0 byte, isReportImmediately=1, zip!"), 3u);
+    EXPECT_EQ(MmrContent(), "{\"a\":1},");
 }
 
 TEST_F(MediaEnv, MmrPackedPastThreshold) {
