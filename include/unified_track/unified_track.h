@@ -229,11 +229,101 @@ UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo 
 
 /* ---- diagnostic reporters ------------------------------------------------------------------ */
 
+/*
+ * Each reporter turns its arguments into one user event ("ut_event_..." with event id "1" and a
+ * one-line JSON object in arg4) and queues it; none of them fails towards its caller. Texts may be
+ * null: optional ones are written as "NA" (or "" where noted), required ones as "".
+ * The setters store the link state that later reports carry and return 0; a null text leaves the
+ * stored value as it is.
+ */
+
+/* Link and transport errors. */
+UT_API void track_http_error(const char *url, const char *requestId, int32_t errNo, int32_t httpRsp,
+                             const char *httpRspBody);
+UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType,
+                                  const char *sequence, int32_t errNo, const char *errnoDesc);
+UT_API void track_websocket_retry(int32_t linkType, int32_t reason, int32_t nextTime);
+/* A null linkType sends nothing. */
+UT_API void track_websocket_heartbeat_timeout(const char *linkType);
+/* linkStartTime: wall-clock ms since the epoch; 0 when unknown. */
+UT_API void track_websocket_link_connect(const char *linkType, const char *serverIp,
+                                         const char *regionName, int32_t connectReason,
+                                         const char *status, uint64_t linkStartTime,
+                                         const char *lastFailedAddr, int32_t connectTakenTime);
+UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errnoDesc);
 UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileType, int32_t errorCode,
                                       const char *uploadUrl, int32_t fileLength);
 UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorCode, int32_t zipError);
+/* The log library's compression-error callback; a null file name is written as "". */
 UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName);
+/* The log library's dot-data callback. */
 UT_API void track_dotdata_log(const char *content, const char *functionName);
+UT_API void track_dotdata_parse_domain_error(const char *domain, int32_t errNo);
+UT_API void track_set_deploy_mode(int32_t mode);
+UT_API void track_switch_deploy_mode(int32_t mode, int32_t reason);
+UT_API void track_usg_websocket_detect_result(int32_t isSuccess, const char *address);
+
+/* Link state. linkType 0 is the conference-control link, 1 the conference-management link. */
+UT_API int32_t track_set_local_addr(const char *addr);
+UT_API int32_t track_set_confctrl_addr(const char *addr);
+UT_API int32_t track_set_confmanage_addr(const char *addr);
+UT_API int32_t track_set_confid(const char *confId);
+UT_API int32_t track_set_self_participant_id(const char *pid);
+UT_API int32_t track_set_media_addr(const char *ip, int32_t port);
+/* status 5 is success and clears the link's failure count; any other status counts one failure. */
+UT_API int32_t track_set_websocket_link_status(int32_t linkType, int32_t status, const char *desc);
+
+/* Timing, blocking and analysis reports. */
+
+#define UT_TIME_TAKEN_DATA_LEN 2048      /* bytes of tagUTTimeTakenRecord.data, NUL included */
+#define UT_TIME_TAKEN_FUNC_NAME_LEN 256  /* bytes of tagUTTimeTakenRecord.funcName, NUL included */
+
+/* How long an SDK function took. Texts are read up to their NUL or the end of their array.
+ * Size: 2324 bytes on 32-bit x86 (GCC and Clang; MSVC pads to 2328), 2328 on 64-bit. */
+typedef struct tagUTTimeTakenRecord {
+    uint32_t blockedNotify;  /* non-zero: call the blocked callback registered for funcName */
+    int32_t blockedCount;
+    uint64_t useTime;        /* milliseconds */
+    int32_t line;
+    char data[UT_TIME_TAKEN_DATA_LEN];
+    char funcName[UT_TIME_TAKEN_FUNC_NAME_LEN];
+} tagUTTimeTakenRecord;
+
+#define UT_PAL_MSG_APP_NAME_LEN 32  /* bytes of the application names, NUL included */
+
+/* One message delivered by the message bus, as handed to PalMsgDotData. Size: 84 bytes. */
+typedef struct tagUTPalMsgRecord {
+    uint32_t reserved;  /* not read */
+    uint32_t seqId;
+    uint32_t appMsgId;
+    char sendApp[UT_PAL_MSG_APP_NAME_LEN];
+    uint32_t sendMid;
+    char recvApp[UT_PAL_MSG_APP_NAME_LEN];
+    uint32_t recvMid;
+} tagUTPalMsgRecord;
+
+#if defined(__i386__) || defined(_M_IX86)
+#if !defined(_MSC_VER)
+_Static_assert(sizeof(tagUTTimeTakenRecord) == 2324, "time-taken record layout");
+#endif
+_Static_assert(sizeof(tagUTPalMsgRecord) == 84, "bus message record layout");
+#endif
+
+typedef void (*UTBlockedNotifyFunc)(void);
+
+/* Reports the record; then, when blockedNotify is set, calls the callback registered for its
+ * function name on this thread. */
+UT_API void Track_TimeTakenDotData(const tagUTTimeTakenRecord *record);
+/* Registers (or replaces) the blocked callback of a function name; null removes its effect. */
+UT_API void Track_SetBlockedNotifyCB(const char *funcName, UTBlockedNotifyFunc callback);
+/* 1 within 30000 ms after the last main-thread delay report, else 0. */
+UT_API uint32_t Track_IsMainThreadDelay(void);
+/* The payload is the two texts put into {"type":"...","errorInfo":"..."} as they are, unescaped. */
+UT_API void Track_ErrorAnalyze(const char *type, const char *errorInfo);
+UT_API void Track_AnonymousAuth(const char *serverIp, const char *confId, uint32_t result);
+/* The message bus's per-message callback; msg points to a tagUTPalMsgRecord. At most one report
+ * per 30 seconds of run time. */
+UT_API void PalMsgDotData(const void *msg);
 
 #ifdef __cplusplus
 } /* extern "C" */
