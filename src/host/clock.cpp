@@ -66,6 +66,7 @@ struct ManualClock::Impl {
     uint64_t generation = 0;
     int sleepers = 0;
     uint32_t lastSleepMs = 0;
+    bool dying = false;  // a sleep that races with destruction returns at once
 };
 
 ManualClock::ManualClock(uint64_t systemMs, uint64_t runMs) : impl_(new Impl) {
@@ -79,6 +80,7 @@ ManualClock::~ManualClock() {
     {
         std::unique_lock<std::mutex> lock(impl_->mutex);
         ++impl_->generation;
+        impl_->dying = true;
         impl_->cv.notify_all();
         // A sleeper still inside must leave before the state goes away.
         impl_->cv.wait(lock, [&] { return impl_->sleepers == 0; });
@@ -103,7 +105,7 @@ void ManualClock::SleepMs(uint32_t ms) {
     uint64_t gen = impl_->generation;
     ++impl_->sleepers;
     impl_->cv.notify_all();
-    impl_->cv.wait(lock, [&] { return impl_->runMs >= end || impl_->generation != gen; });
+    impl_->cv.wait(lock, [&] { return impl_->runMs >= end || impl_->generation != gen || impl_->dying; });
     --impl_->sleepers;
     impl_->cv.notify_all();
 }

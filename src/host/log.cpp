@@ -121,6 +121,11 @@ std::string ReduceFunctionName(const char *func) {
         } else if (c == '>' && depth > 0) {
             --depth;
         } else if (c == '(' && depth == 0) {
+            // "operator()" names a function whose own list follows it.
+            if (text.compare(i, 2, "()") == 0 && i >= 8 && text.compare(i - 8, 8, "operator") == 0) {
+                ++i;
+                continue;
+            }
             end = i;
             break;
         }

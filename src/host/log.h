@@ -2,6 +2,9 @@
 // A module opened with InitLog writes its own rotating file. Every other module ("native_sdk",
 // "native_sdk_frequency") writes to the library's own rotating trace file once the trace-log
 // folder is known (SetTraceFolder), and nowhere before that.
+// Line: "[yyyy-mm-dd hh:mm:ss.mmm][LEVEL][module][function][file:line] text".
+// A file past its size is renamed "<name>.<yyyymmddhhmmssmmm><ext>" and compressed to that name
+// plus ".gz" (LogStream::CompressLogFile); the newest `fileCount` rotated files are kept.
 #pragma once
 
 #include <cstdarg>

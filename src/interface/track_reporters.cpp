@@ -1,15 +1,182 @@
-// Diagnostic reporters. Not built yet: the calls only say so.
+// Exported link and transport reporters and the link state setters. Each reporter builds its
+// JSON payload on the caller's thread and queues one user event; no reporter holds the link state
+// lock while queueing. Nothing is thrown out of an export: an allocation failure loses the report.
 #include <unified_track/unified_track.h>
 
-#include "host/log.h"
+#include "host/clock.h"
+#include "host/pal.h"
+#include "interface/track_event_queue.h"
+#include "interface/track_link_payloads.h"
+#include "interface/track_link_state.h"
+#include "interface/track_reporter_texts.h"
+
+using unified_track::LinkState;
+using unified_track::QueueLinkEvent;
+using unified_track::SecureString;
+namespace text = unified_track::reporter_text;
+
+namespace {
+
+template <typename F>
+void Guarded(F &&body) noexcept {
+    try {
+        body();
+    } catch (...) {
+        // A report is best effort; the caller must never see a failure.
+    }
+}
+
+template <typename F>
+int32_t GuardedSetter(F &&body) noexcept {
+    Guarded(body);
+    return 0;
+}
+
+}  // namespace
 
 extern "C" {
-UT_API void track_dotdata_delete_file(const char *, int32_t, int32_t, const char *, int32_t) {
-    UT_LOGD("reporter not available yet");
+
+UT_API void track_http_error(const char *url, const char *requestId, int32_t errNo, int32_t httpRsp,
+                             const char *httpRspBody) {
+    // Read first: building the payload allocates, which may overwrite the caller's error.
+    const int32_t lastOsError = PAL_GetLastErr();
+    Guarded([&] {
+        SecureString payload;
+        if (unified_track::BuildHttpErrorPayload(url, requestId, errNo, httpRsp, httpRspBody,
+                                                 lastOsError, &payload)) {
+            QueueLinkEvent(text::kEvtHttpError, payload);
+        }
+    });
 }
-UT_API void track_zipfile_generate_error(const char *, int32_t, int32_t) {
-    UT_LOGD("reporter not available yet");
+
+UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType,
+                                  const char *sequence, int32_t errNo, const char *errnoDesc) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtWebsocketError,
+                       unified_track::BuildWebsocketErrorPayload(linkType, reason, oprType, sequence,
+                                                                 errNo, errnoDesc));
+    });
 }
-UT_API void track_log_zip_error(int32_t, const char *) { UT_LOGD("reporter not available yet"); }
-UT_API void track_dotdata_log(const char *, const char *) { UT_LOGD("reporter not available yet"); }
+
+UT_API void track_websocket_retry(int32_t linkType, int32_t reason, int32_t nextTime) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtWebsocketRetry,
+                       unified_track::BuildWebsocketRetryPayload(linkType, reason, nextTime));
+    });
 }
+
+UT_API void track_websocket_heartbeat_timeout(const char *linkType) {
+    Guarded([&] {
+        SecureString payload;
+        if (unified_track::BuildHeartbeatTimeoutPayload(linkType, &payload)) {
+            QueueLinkEvent(text::kEvtHeartbeatTimeout, payload);
+        }
+    });
+}
+
+UT_API void track_websocket_link_connect(const char *linkType, const char *serverIp,
+                                         const char *regionName, int32_t connectReason,
+                                         const char *status, uint64_t linkStartTime,
+                                         const char *lastFailedAddr, int32_t connectTakenTime) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtWebsocketConnect,
+                       unified_track::BuildWebsocketConnectPayload(
+                           linkType, serverIp, regionName, connectReason, status, linkStartTime,
+                           lastFailedAddr, connectTakenTime, PAL_GetSystemTime()));
+    });
+}
+
+UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errnoDesc) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtRtcError,
+                       unified_track::BuildRtcErrorPayload(rtcFunc, errNo, errnoDesc));
+    });
+}
+
+UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileType, int32_t errorCode,
+                                      const char *uploadUrl, int32_t fileLength) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtDeleteZip,
+                       unified_track::BuildDeleteFilePayload(deleteFileName, fileType, errorCode,
+                                                             uploadUrl, fileLength));
+    });
+}
+
+UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorCode, int32_t zipError) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtDeleteZip,
+                       unified_track::BuildZipfileGenerateErrorPayload(zipFilePath, errorCode,
+                                                                       zipError));
+    });
+}
+
+UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtLogfileCompressError,
+                       unified_track::BuildLogZipErrorPayload(errorCode, logFileName));
+    });
+}
+
+UT_API void track_dotdata_log(const char *content, const char *functionName) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtMeetingLog,
+                       unified_track::BuildDotdataLogPayload(content, functionName));
+    });
+}
+
+UT_API void track_dotdata_parse_domain_error(const char *domain, int32_t errNo) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtParseDomainError,
+                       unified_track::BuildParseDomainErrorPayload(domain, errNo));
+    });
+}
+
+UT_API void track_set_deploy_mode(int32_t mode) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtSetDeployMode, unified_track::BuildSetDeployModePayload(mode));
+    });
+}
+
+UT_API void track_switch_deploy_mode(int32_t mode, int32_t reason) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtSwitchDeployMode,
+                       unified_track::BuildSwitchDeployModePayload(mode, reason));
+    });
+}
+
+UT_API void track_usg_websocket_detect_result(int32_t isSuccess, const char *address) {
+    Guarded([&] {
+        QueueLinkEvent(text::kEvtUsgWebsocketDetect,
+                       unified_track::BuildUsgWebsocketDetectPayload(isSuccess, address));
+    });
+}
+
+UT_API int32_t track_set_local_addr(const char *addr) {
+    return GuardedSetter([&] { LinkState::Instance().SetLocalAddr(addr); });
+}
+
+UT_API int32_t track_set_confctrl_addr(const char *addr) {
+    return GuardedSetter([&] { LinkState::Instance().SetConfCtrlAddr(addr); });
+}
+
+UT_API int32_t track_set_confmanage_addr(const char *addr) {
+    return GuardedSetter([&] { LinkState::Instance().SetConfManageAddr(addr); });
+}
+
+UT_API int32_t track_set_confid(const char *confId) {
+    return GuardedSetter([&] { LinkState::Instance().SetConfId(confId); });
+}
+
+UT_API int32_t track_set_self_participant_id(const char *pid) {
+    return GuardedSetter([&] { LinkState::Instance().SetSelfParticipantId(pid); });
+}
+
+UT_API int32_t track_set_media_addr(const char *ip, int32_t port) {
+    return GuardedSetter([&] { LinkState::Instance().SetMediaAddr(ip, port); });
+}
+
+UT_API int32_t track_set_websocket_link_status(int32_t linkType, int32_t status, const char *desc) {
+    return GuardedSetter([&] { LinkState::Instance().SetWebsocketLinkStatus(linkType, status, desc); });
+}
+
+}  // extern "C"

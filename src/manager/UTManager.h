@@ -68,6 +68,8 @@ public:
     OST_UT_RESULT SetTerminalType(const std::string &terminalType);
     void BuildReserves();
     UpLoadParam GetUploadParamCopy();  // under the parameter lock
+    // Packs the user, media and MMR dot files (each under its lock) once initialised.
+    void PackAllDotFilesForUpload();
 
     // ---- configuration cache (UTManagerCache.cpp) ----
     OST_UT_RESULT setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
@@ -77,6 +79,12 @@ public:
     OST_UT_RESULT DelUserInfo();
     void GetCacheConfigSDKParamsFromDb();
     void TryCopyErrorDotFileToLog(const std::string &filePath);
+    // The ten public-SDK entries from the current fields (caller holds the parameter lock);
+    // fills nothing when count is below ten.
+    void FillPublicSdkEntries(LumConfigCache *entries, size_t count);
+    // Writes the ten entries through the add hook on a detached thread; false when the entries
+    // cannot be allocated. Caller holds the parameter lock.
+    bool PersistPublicSdkParams();
 
     // ---- time base (UTManagerTime.cpp) ----
     OST_UT_RESULT RecordUtcTimeByLogin(uint64_t serverUtcMs);
@@ -93,6 +101,8 @@ public:
     OST_UT_RESULT StartEvent(const std::string &eventName);
     void AddSubEvent(const std::string &eventName, const ContextSubEventParam &param);
     void FinishEvent(const std::string &eventName, ContextSpecialParam param);
+    // arg4 (a JSON object) with one member per finished sub-event; empty when arg4 is no object.
+    std::string BuildSubEventJson(const std::shared_ptr<EventTrack> &event, const std::string &arg4);
 
     // ---- dot files (UTManagerFile.cpp) ----
     int32_t AddDataToFile(const std::string &path, const std::string &data);
@@ -176,6 +186,7 @@ public:
     std::atomic<bool> m_appDotSwitch{false};
     std::atomic<bool> m_meetingSdkDotSwitch{false};
     std::atomic<bool> m_bInited{false};
+    std::mutex m_switchLock;  // serialises deriving m_dotSwitch from the upload and app switches
     std::string m_userZipFolder, m_mediaZipFolder, m_mmrZipFolder;  // set once by Init
     std::string m_userDotFile, m_mediaDotFile, m_mmrDotFile;        // set once by Init
     std::string m_rootFolder;                                       // set once by Init

@@ -138,16 +138,4 @@ TEST_F(TimeZoneTest, DaylightSavingReportedApartFromStandardOffset) {
     EXPECT_NE(PAL_LocalTime_S(nullptr, &secs), 0);
 }
 
-TEST_F(TimeZoneTest, RealClockReportsMicroseconds) {
-    SetZone("UTC");
-    PAL_TimeVal tv;
-    PAL_TimeZone tz;
-    ASSERT_EQ(PAL_GetTimeOfDay(&tv, &tz), 0);
-    EXPECT_GT(tv.tv_sec, 1500000000);
-    EXPECT_LT(tv.tv_usec, 1000000);
-    EXPECT_EQ(tz.tz_minuteswest, 0);
-    EXPECT_EQ(PAL_GetTimeOfDay(&tv, nullptr), 0);
-    EXPECT_NE(PAL_GetTimeOfDay(nullptr, nullptr), 0);
-}
-
 }  // namespace

@@ -1,0 +1,206 @@
+// The host's configuration cache: the public SDK parameters survive a restart through it, and
+// it holds the counter of failed dot files copied next to the trace log. The hooks are the
+// host's own and may be replaced at any time; each call reads the pointer once.
+#include <algorithm>
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "host/log.h"
+#include "host/pal.h"
+#include "log/track_trace.h"
+#include "manager/UTManager.h"
+#include "manager/UTRecordConstants.h"
+
+namespace unified_track {
+namespace {
+constexpr size_t kLogPathBufferSize = 260;
+
+void EraseNewlines(std::string &text) { text.erase(std::remove(text.begin(), text.end(), '\n'), text.end()); }
+}  // namespace
+
+OST_UT_RESULT UTManager::setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
+                                        DelConfigCacheFunc delFunc)
+{
+    m_addCacheFunc = addFunc;
+    m_queryCacheFunc = queryFunc;
+    m_delCacheFunc = delFunc;
+    return UT_SUCCESS;
+}
+
+void UTManager::FillPublicSdkEntries(LumConfigCache *entries, size_t count)
+{
+    if (entries == nullptr || count < static_cast<size_t>(kPublicSdkEntryCount)) return;
+    const std::pair<const char *, const std::string *> items[kPublicSdkEntryCount] = {
+        {kKeyPublicSdkParamUuid, &uuid},           {kKeyPublicSdkParamAccount, &account},
+        {kKeyPublicSdkParamCloudusgIp, &cloudusgIp}, {kKeyPublicSdkParamSbcIp, &sbcIp},
+        {kKeyPublicSdkParamReserve1, &reserve1},   {kKeyPublicSdkParamReserve2, &reserve2},
+        {kKeyPublicSdkParamReserve3, &reserve3},   {kKeyPublicSdkParamReserve4, &reserve4},
+        {kKeyPublicSdkParamReserve5, &reserve5},   {kKeyPublicSdkParamReserves, &reserves},
+    };
+    for (int32_t i = 0; i < kPublicSdkEntryCount; ++i) {
+        entries[i].reserved = 0;
+        entries[i].key = items[i].first;
+        entries[i].value = *items[i].second;
+    }
+}
+
+bool UTManager::PersistPublicSdkParams()
+{
+    // Released by whichever of this thread and the writer lets it go last.
+    std::shared_ptr<std::vector<LumConfigCache>> entries;
+    try {
+        entries = std::make_shared<std::vector<LumConfigCache>>(kPublicSdkEntryCount);
+        FillPublicSdkEntries(entries->data(), entries->size());
+    } catch (const std::bad_alloc &) {
+        return false;
+    }
+    AddConfigCacheFunc add = m_addCacheFunc.load();
+    if (add == nullptr) return true;
+    // The host's cache may be slow (a database); the command thread does not wait for it.
+    try {
+        std::thread([add, entries]() { add(entries->data(), kPublicSdkEntryCount); }).detach();
+    } catch (const std::exception &e) {
+        const char *what = e.what();
+        if (what != nullptr) {
+            UT_LOGE("create thread error! e what:%s", what);
+        } else {
+            UT_LOGE("create thread error! e what, but e what is null");
+        }
+    } catch (...) {
+        UT_LOGE("create thread error!");
+    }
+    return true;
+}
+
+bool UTManager::AddCacheData(const std::string &key, const std::string &value)
+{
+    AddConfigCacheFunc add = m_addCacheFunc.load();
+    if (add == nullptr) {
+        UT_LOGE("AddConfigCache is null");
+        return false;
+    }
+    LumConfigCache entry;
+    entry.key = key;
+    entry.value = value;
+    int32_t ret = add(&entry, 1);
+    if (ret != 0) {
+        UT_LOGE("AddConfigCache failed. key:%s errorCode:%d", key.c_str(), ret);
+        return false;
+    }
+    return true;
+}
+
+bool UTManager::QueryCacheData(const std::string &key, std::string &value)
+{
+    LumConfigCache entry;
+    entry.key = key;
+    int32_t count = 1;
+    QueryConfigCacheFunc query = m_queryCacheFunc.load();
+    if (query == nullptr) return true;
+    int32_t ret = query(key.c_str(), &entry, &count);
+    if (ret != 0) {
+        UT_LOGE("QueryConfigCacheByKey failed. key:%s errorCode:%d", key.c_str(), ret);
+        return false;
+    }
+    value = entry.value;
+    EraseNewlines(value);
+    return true;
+}
+
+void UTManager::GetCacheConfigSDKParamsFromDb()
+{
+    std::lock_guard<RecursiveLock> guard(ParamLock());
+    if (QueryCacheData(kKeyPublicSdkParamUuid, uuid)) {
+        QueryCacheData(kKeyPublicSdkParamAccount, account);
+        QueryCacheData(kKeyPublicSdkParamCloudusgIp, cloudusgIp);
+        QueryCacheData(kKeyPublicSdkParamSbcIp, sbcIp);
+        QueryCacheData(kKeyPublicSdkParamReserve1, reserve1);
+        UT_LOGI("QueryDB reserve1: %s", reserve1.c_str());
+        QueryCacheData(kKeyPublicSdkParamReserve2, reserve2);
+        QueryCacheData(kKeyPublicSdkParamReserve3, reserve3);
+        QueryCacheData(kKeyPublicSdkParamReserve4, reserve4);
+        QueryCacheData(kKeyPublicSdkParamReserve5, reserve5);
+    }
+    BuildReserves();
+}
+
+OST_UT_RESULT UTManager::DelUserInfo()
+{
+    DelConfigCacheFunc del = m_delCacheFunc.load();
+    if (del == nullptr) {
+        UT_LOGE("DelConfigFunc is null.");
+        return UT_SUCCESS;
+    }
+    int32_t ret = del(kKeyPublicSdkParamUuid);
+    UT_LOGI("delete uuid. ret:%d", ret);
+    ret = del(kKeyPublicSdkParamAccount);
+    UT_LOGI("delete account. ret:%d", ret);
+    return UT_SUCCESS;
+}
+
+void UTManager::TryCopyErrorDotFileToLog(const std::string &filePath)
+{
+    QueryConfigCacheFunc query = m_queryCacheFunc.load();
+    AddConfigCacheFunc add = m_addCacheFunc.load();
+    if (query == nullptr || add == nullptr) {
+        UT_LOGE("QueryConfigCache or AddConfigCache is null");
+        return;
+    }
+    LumConfigCache entry;
+    entry.key = kKeyErrorDotDataFileToLogsCount;
+    int32_t entryCount = 1;
+    int32_t ret = query(kKeyErrorDotDataFileToLogsCount, &entry, &entryCount);
+    if (ret != 0 && ret != kCacheQueryNotFound) {
+        UT_LOGE("QueryConfigCache failed. key:%s errorCode:%d", kKeyErrorDotDataFileToLogsCount, ret);
+        return;
+    }
+
+    long count = 0;
+    if (!entry.value.empty()) {
+        errno = 0;
+        char *end = nullptr;
+        long long parsed = std::strtoll(entry.value.c_str(), &end, 10);
+        bool rangeError = errno == ERANGE || parsed > INT32_MAX || parsed < INT32_MIN;
+        if ((end != nullptr && *end != '\0') || rangeError) UT_LOGE("strtol error:%s", entry.value.c_str());
+        // A counter the cache garbled must not lift the limit: far too large refuses, below
+        // zero counts as none copied yet.
+        if (parsed > INT32_MAX) parsed = INT32_MAX;
+        if (parsed < 0) parsed = 0;
+        count = static_cast<long>(parsed);
+    }
+    if (count > kErrorDotDataFileToLogMaxCount) {
+        UT_LOGE("count > ERROR_DOTDATA_FILE_TO_LOG_MAX_COUNT. count:%d", static_cast<int>(count));
+        return;
+    }
+
+    char logPath[kLogPathBufferSize] = {};
+    Track_GetLogPath(logPath, static_cast<int32_t>(sizeof(logPath)));
+    if (logPath[0] == '\0') {
+        // Without a trace-log folder the copy would land relative to the working directory.
+        UT_LOGE("log path is empty, dot file not copied");
+        return;
+    }
+    std::string folder = std::string(logPath) + kErrorDotDataFolder + kPathSep;
+    if (PAL_IsFileExist(folder.c_str()) == 0) PAL_MkDir(folder.c_str(), 0755);
+
+    std::string target = folder;
+    size_t sep = filePath.find_last_of(kPathSep);
+    if (sep != std::string::npos && sep + 1 < filePath.size()) target += filePath.substr(sep + 1);
+    PAL_CopyFile(filePath.c_str(), target.c_str());
+    int lastError = PAL_GetLastErr();
+    if (target != folder) PAL_Chmod(target.c_str(), 0);  // a copy of dot data stays private
+    UT_LOGI("key:%s, count:%d, lastError:%d", kKeyErrorDotDataFileToLogsCount, static_cast<int>(count), lastError);
+
+    LumConfigCache next;
+    next.key = kKeyErrorDotDataFileToLogsCount;
+    next.value = std::to_string(count + 1);
+    add(&next, 1);
+}
+
+}  // namespace unified_track

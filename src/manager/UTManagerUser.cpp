@@ -1,0 +1,120 @@
+// User track events: the blocking rule, holding events back until the context is configured,
+// the "|"-separated record line and its append to the user dot file. Runs on the command thread
+// (and on the host thread that configures the context, for the flush), under the parameter
+// lock with the user-file lock inside it.
+#include "host/clock.h"
+#include "host/config_store.h"
+#include "host/log.h"
+#include "host/pal.h"
+#include "manager/UTManager.h"
+#include "manager/UTMask.h"
+#include "manager/UTRecordConstants.h"
+
+namespace unified_track {
+namespace {
+using ParamGuard = std::lock_guard<RecursiveLock>;
+}  // namespace
+
+void UTManager::AddUserTrack(const ContextSpecialParam &param)
+{
+    if (!m_dotSwitch.load()) return;
+    ParamGuard guard(ParamLock());
+    if (!IsInited()) {
+        UT_LOGE("add track while not inited");
+    } else if (param.eventId.empty()) {
+        UT_LOGI("param eventId is empty");
+    } else {
+        DoAddUserTrack(param);
+    }
+}
+
+OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
+{
+    const uint64_t start = PAL_GetSystemTime();
+    if (!m_dotSwitch.load() ||
+        (!m_meetingSdkDotSwitch.load() && PAL_StriCmp(param.eventId.c_str(), kBlockedEventId) == 0)) {
+        UT_LOGI("AddUserTrack blocked! event:%s, arg2: %s, arg3: %s", param.event.c_str(), param.arg2.c_str(),
+                param.arg3.c_str());
+        return UT_DOT_SWITCH_OFF;
+    }
+
+    ParamGuard guard(ParamLock());
+    if (!m_contextConfigured.load() && m_userCache.size() <= kUserCacheHoldLimit) {
+        m_userCache.push_back(param);
+        UT_LOGI("AddUserTrack event:%s, arg2: %s, arg3: %s", param.event.c_str(), param.arg2.c_str(),
+                param.arg3.c_str());
+        return UT_SUCCESS;
+    }
+
+    std::string line = BuildUserLine(param);
+    if (param.event == kEventJoinConfLocal) UT_LOGI("join_conf_local corpId: [%s]", reserve1.c_str());
+
+    std::lock_guard<RecursiveLock> fileGuard(UserFileLock());
+    int32_t length = AddDataToFile(m_userDotFile, line);
+    if (length > kUserDotFilePackSize) {
+        UT_LOGI("user track file size = %d byte, upload!", length);
+        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    }
+    UT_LOGI("AddUserTrack event:%s, arg2: %s, arg3: %s, use time: %llu", param.event.c_str(), param.arg2.c_str(),
+            param.arg3.c_str(), static_cast<unsigned long long>(PAL_GetSystemTime() - start));
+    return UT_SUCCESS;
+}
+
+std::string UTManager::BuildUserLine(const ContextSpecialParam &param)
+{
+    ParamGuard guard(ParamLock());
+    if (uuid.empty()) GetCacheConfigSDKParamsFromDb();
+
+    char item57[kCfgItemUserField10Size] = {};
+    std::string field10;
+    if (OstGetGlobalCfg(kCfgItemUserField10, item57, sizeof(item57)) == 0) {
+        item57[sizeof(item57) - 1] = '\0';
+        field10 = item57;
+    }
+    if (field10.empty()) field10 = m_context[6];
+
+    const std::string stamp = GetDiffTimeStamp(param.time);
+    std::string line;
+    line.reserve(512 + reserves.size() + param.arg4.size());
+    auto field = [&line](const std::string &text) {
+        line += text;
+        line += kUserLineSeparator;
+    };
+    field(kUserLineVersion);
+    field(m_context[0]);
+    field(LastFourMask(m_context[1]));
+    for (size_t i = 2; i <= 5; ++i) field(m_context[i]);
+    field(uuid);
+    field(AllButFirstMask(account));
+    field(field10);
+    for (size_t i = 7; i <= 12; ++i) field(m_context[i]);
+    field(stamp);
+    field(cloudusgIp);
+    field(sbcIp);
+    field(reserve1);
+    for (const std::string &suite : m_suite) field(suite);
+    field(reserve5);
+    field(reserves);
+    field(param.eventId);
+    field(param.event);
+    field(param.arg2);
+    field(param.arg3);
+    line += param.arg4;  // the last field, no separator after it
+    if (line.back() != '\n') line += '\n';
+    return line;
+}
+
+OST_UT_RESULT UTManager::FlushUserCache()
+{
+    if (!m_dotSwitch.load()) return UT_DOT_SWITCH_OFF;
+    ParamGuard guard(ParamLock());
+    std::string text;
+    for (const ContextSpecialParam &param : m_userCache) text += BuildUserLine(param);
+    std::lock_guard<RecursiveLock> fileGuard(UserFileLock());
+    if (AddDataToFile(m_userDotFile, text) > kUserDotFilePackSize) {
+        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    }
+    return UT_SUCCESS;
+}
+
+}  // namespace unified_track
