@@ -81,6 +81,8 @@ TEST_F(TransportTest, PostsTheZipOverVerifiedTlsWithEveryHeader) {
     UTUploader up(p);
     ASSERT_EQ(200, up.upload(body_.data(), static_cast<uint32_t>(body_.size()), kProduct, "agent/1.0", "uuid-1"));
 
+    // The collector records an exchange just after its answer has gone out.
+    ASSERT_TRUE(server_.WaitForCompleted(1));
     auto reqs = server_.Requests();
     ASSERT_EQ(1u, reqs.size());
     const auto &r = reqs[0];
@@ -152,7 +154,7 @@ TEST_F(TransportTest, ResetsAndTimeOutsGiveZeroAndTheRetryRepeatsTheRequestId) {
     UTUploader::ClearRequestIds();
 
     // The first attempt is held by the server past the (shortened) total time-out.
-    ost_http_set_test_timeouts_ms(5000, 300);
+    ost_http_set_test_timeouts_ms(5000, 1500);
     server_.Script({{200, true}, {200, false}});
     UTUploader up(ParamFor(server_.Port(), server_.CaFile()));
     EXPECT_EQ(0, up.upload(body_.data(), static_cast<uint32_t>(body_.size()), kProduct, "a", "u"));
