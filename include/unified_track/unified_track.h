@@ -174,9 +174,58 @@ UT_API OST_UT_RESULT Track_DelUserInfo(void);
 
 /* ---- media and MMR records ---------------------------------------------------------------- */
 
+/* Queues one media record (eventId: a decimal event number; arg4: the payload). uploadNow
+ * non-zero packs the media file right after the record. 0 once queued; 1 for a null record. */
+UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialParam *param, int32_t uploadNow);
+/* Queues one MMR text. dataLen counts the text with its terminating NUL (a text that does not
+ * fit in dataLen bytes is refused). isReportImmediately 1 packs the MMR file now and reads no
+ * text. 0 once queued; 1 on a bad length, a null text or a text that does not fit. */
+UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t dataLen,
+                                       int32_t isReportImmediately);
+/* Message counters 0 to 10: bumps one; 0xFFFFFFFF clears all; anything else is refused (1). */
 UT_API OST_UT_RESULT Track_MsgDotCount(uint32_t index);
 
-/* ---- MediaTrack family (media issue adds its exports here) -------------------------------- */
+/* ---- MediaTrack family ----------------------------------------------------------------------- */
+
+#define UT_MEDIA_CPU_MEM_TEXT_LEN 256      /* inline text of tagMediaCpuMemInfo, NUL included */
+#define UT_MEDIA_PARTICIPANT_ID_LEN 128    /* inline participant id of tagMediaParticipantInfo */
+#define UT_MEDIA_SYS_INFO_LEN 64           /* block filled by MediaTrack_GetSysInfo */
+
+/* CPU and memory figures of the call, reported in this order. A number of 0 keeps the one
+ * stored before; an empty text keeps the stored text; a text that does not fit (no NUL within
+ * the array) empties it. */
+typedef struct tagMediaCpuMemInfo {
+    uint32_t number1;
+    uint32_t number2;
+    uint32_t number3;
+    char text[UT_MEDIA_CPU_MEM_TEXT_LEN];
+} tagMediaCpuMemInfo;
+
+/* Participant numbers with the participant id held inside the record (NUL-terminated; an id
+ * without a NUL is cut at the array's end). */
+typedef struct tagMediaParticipantInfo {
+    uint32_t mNumber;
+    uint32_t tNumber;
+    char participantId[UT_MEDIA_PARTICIPANT_ID_LEN];
+} tagMediaParticipantInfo;
+
+/* Sends one media record: eventId = eventNumber in unsigned decimal, arg4 = conference id (or
+ * "-") + "|" + content. 0 once queued; 1 when content is null. */
+UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const char *content,
+                                                   int32_t uploadNow);
+/* Sends the "Call Start" show information (event 30001) and packs the media file. */
+UT_API void MediaTrack_AddStaticShowInfo(void);
+/* The stored conference id; valid until the next MediaTrack_SetConfId. */
+UT_API const char *MediaTrack_GetConfId(void);
+/* Fills UT_MEDIA_SYS_INFO_LEN bytes at block and returns block (null gives null). */
+UT_API void *MediaTrack_GetSysInfo(void *block);
+/* Decoder name of at most 31 bytes (longer empties it); a sampleRate of 0 keeps the stored one. */
+UT_API void MediaTrack_SetAudioDecoderNameAndSample(const char *name, int32_t sampleRate);
+UT_API void MediaTrack_SetConfId(const char *confId);
+UT_API void MediaTrack_SetConfServeType(const char *type);
+UT_API void MediaTrack_SetCpuAndMemoryInfo(const tagMediaCpuMemInfo *info);
+/* Same as Track_SetParticipantInfo with the record's numbers and id; 1 for a null record. */
+UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo *info);
 
 /* ---- diagnostic reporters ------------------------------------------------------------------ */
 

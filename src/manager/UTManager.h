@@ -120,6 +120,12 @@ public:
     void CompressOldVersionFile();
     // Packs the user, media and MMR dot files, each under its own lock, in that order.
     void CompressAllDotFiles();
+    // The uuid for a zip envelope. Packing runs under a file lock, and the parameter lock may not
+    // be awaited there (lock order), so this takes it only when free and otherwise uses the
+    // value seen last.
+    std::string PackUuid();
+    std::mutex m_packUuidLock;
+    std::string m_packUuid;  // guarded by m_packUuidLock
 
     // ---- upload worker (UTManagerUpload.cpp) ----
     int UploadThread();
@@ -127,6 +133,23 @@ public:
     int UploadTrack(const std::string &zipPath, const std::string &urlPath);
     int UploadFailedProcess(const std::string &zipPath, int code);
     OST_UT_RESULT UploadUserTrack();
+    // Removes the temporary files of packs that a crash interrupted (each under its file lock).
+    void RemoveStalePackFiles();
+    // Packs the kinds whose last pack is more than a minute old (the upload thread's timer).
+    void PackOnTimer();
+    // Upload parameters with the header values, copied as one under the parameter lock.
+    struct UploadSnapshot {
+        UpLoadParam param;
+        std::string userAgent;  // reserve2
+        std::string uuid;
+    };
+    UploadSnapshot TakeUploadSnapshot();
+    // Upload thread state; the thread is its only regular user, the lock keeps tests safe.
+    std::atomic<uint32_t> m_uploadSleepMs{200};       // back-off between passes
+    std::mutex m_uploadStateLock;
+    std::map<std::string, uint32_t> m_uploadFailCounts;  // zip name -> failures; guarded by m_uploadStateLock
+    uint32_t m_zipRemoveFailCount = 0;                // guarded by m_uploadStateLock
+    uint32_t m_excessDeleteCount = 0;                 // guarded by m_uploadStateLock
 
     // ---- media and MMR records (UTManagerMedia.cpp) ----
     OST_UT_RESULT AddMediaTrack(const ContextSpecialParam &param, bool uploadNow);

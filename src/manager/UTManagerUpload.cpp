@@ -1,17 +1,318 @@
-// Upload worker. Not built yet: the thread only idles until told to stop.
+// The upload worker: the upload thread's passes over the three zip folders, one upload per zip
+// file, the retry policy (back-off, deletion of hopeless files, the per-folder cap) and the
+// explicit upload trigger. Runs on the upload thread, except UploadUserTrack (command thread).
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <new>
+#include <vector>
+
+#include <unified_track/unified_track.h>
+
 #include "host/clock.h"
+#include "host/http_transport.h"
 #include "host/log.h"
+#include "host/pal.h"
+#include "manager/UTDeliveryConstants.h"
 #include "manager/UTManager.h"
+#include "manager/UTMask.h"
+#include "manager/UTThreadMgr.h"
+#include "transport/UTTransportConstants.h"
+#include "transport/UTUploader.h"
 
 namespace unified_track {
-int UTManager::UploadThread() {
-    while (UploadRunning().load()) {
-        PAL_SleepMs(200);
+
+namespace {
+
+// Lets the transport abort a request in flight as soon as the library stops.
+bool UploadShouldStop() { return !UTManager::UploadRunning().load() || UTThreadMgr::IsStopped(); }
+
+bool IsSep(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == kPathSep;
+#endif
+}
+
+std::string JoinZipPath(const std::string &folder, const std::string &name) {
+    if ((!folder.empty() && IsSep(folder.back())) || (!name.empty() && IsSep(name.front()))) {
+        return folder + name;
     }
+    return folder + kPathSep + name;
+}
+
+std::vector<std::string> ListZipFiles(const std::string &folder) {
+    std::vector<std::string> names;
+    PAL_DIR *dir = PAL_OpenDir(folder.c_str());
+    if (dir == nullptr) return names;
+    PAL_DirEntry entry;
+    while (PAL_ReadDir_S(dir, &entry) == 0) {
+        if (PAL_StrStr(entry.name.c_str(), kZipSuffix) != nullptr) names.push_back(entry.name);
+    }
+    PAL_CloseDir(dir);
+    // Equal-length decimal millisecond names: byte order is age order.
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+}  // namespace
+
+UTManager::UploadSnapshot UTManager::TakeUploadSnapshot() {
+    UploadSnapshot snapshot;
+    std::lock_guard<RecursiveLock> param(ParamLock());
+    snapshot.param = m_uploadParam;
+    snapshot.userAgent = reserve2;
+    snapshot.uuid = uuid;
+    {
+        std::lock_guard<std::mutex> guard(m_packUuidLock);
+        m_packUuid = uuid;
+    }
+    return snapshot;
+}
+
+void UTManager::RemoveStalePackFiles() {
+    struct Kind {
+        RecursiveLock &lock;
+        const std::string &folder;
+    };
+    const Kind kinds[] = {{UserFileLock(), m_userZipFolder},
+                          {MediaFileLock(), m_mediaZipFolder},
+                          {MmrFileLock(), m_mmrZipFolder}};
+    for (const Kind &kind : kinds) {
+        std::vector<std::string> names;
+        std::lock_guard<RecursiveLock> guard(kind.lock);
+        if (PAL_ScanDir(kind.folder.c_str(), &names, [](const PAL_DirEntry &e) {
+                return !e.isDir && e.name.size() > sizeof(kPackTempSuffix) - 1 &&
+                       e.name.compare(e.name.size() - (sizeof(kPackTempSuffix) - 1), std::string::npos,
+                                      kPackTempSuffix) == 0;
+            }) <= 0) {
+            continue;
+        }
+        for (const std::string &name : names) (void)PAL_Remove(JoinZipPath(kind.folder, name).c_str());
+    }
+}
+
+void UTManager::PackOnTimer() {
+    auto due = [](uint64_t last, uint64_t now) {
+        return last != 0 && (now > last + kPackIntervalMs || now < last);
+    };
+    uint64_t now = PAL_GetSystemTime();
+    if (due(m_lastUserPackTime.load(), now)) {
+        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+        m_lastUserPackTime.store(now);
+    }
+    now = PAL_GetSystemTime();
+    if (due(m_lastMediaPackTime.load(), now)) {
+        CompressDotFileToZip(MediaFileLock(), m_mediaZipFolder, m_mediaDotFile);
+        m_lastMediaPackTime.store(now);
+    }
+    now = PAL_GetSystemTime();
+    if (due(m_lastMmrPackTime.load(), now)) {
+        (void)CompressMMRDotFileToZip();
+        m_lastMmrPackTime.store(now);
+    }
+}
+
+int UTManager::UploadThread() {
+    UT_LOGI(kLogUploadBegin);
+    ost_http_set_thread_abort_check(&UploadShouldStop);
+    CompressOldVersionFile();
+    RemoveStalePackFiles();
+    const std::string folders[] = {m_userZipFolder, m_mediaZipFolder, m_mmrZipFolder};
+    const char *const paths[] = {kUserUrlPath, kMediaUrlPath, kMmrUrlPath};
+
+    while (UploadRunning().load()) {
+        PackOnTimer();
+        const UploadSnapshot snapshot = TakeUploadSnapshot();
+        const UpLoadParam &param = snapshot.param;
+        if ((param.token.empty() && param.jwtToken.empty()) || param.serverAddr.empty()) {
+            PAL_SleepMs(kNoCredentialsSleepMs);
+            continue;
+        }
+        bool retryLater = false;
+        for (size_t i = 0; i < 3; ++i) {
+            if (!UploadRunning().load()) {
+                UT_LOGI(kLogUploadEnd);
+                ost_http_set_thread_abort_check(nullptr);
+                return 0;
+            }
+            if (UploadZipFileListInFolder(folders[i], paths[i]) == kUploadRetryLater) retryLater = true;
+        }
+        uint32_t sleepMs = m_uploadSleepMs.load();
+        if (!retryLater) {
+            sleepMs = kBackoffStartMs;
+        } else {
+            if (sleepMs < kBackoffGrowBelowMs) sleepMs += kBackoffStepMs;
+            UT_LOGE(kLogNetworkBackoff, static_cast<int>(sleepMs));
+        }
+        m_uploadSleepMs.store(sleepMs);
+        PAL_SleepMs(sleepMs);
+    }
+    UT_LOGI(kLogUploadEnd);
+    ost_http_set_thread_abort_check(nullptr);
     return 0;
 }
+
+int UTManager::UploadZipFileListInFolder(const std::string &folder, const std::string &urlPath) {
+    std::vector<std::string> names = ListZipFiles(folder);
+    size_t first = 0;
+    if (names.size() > kMaxZipFilesPerFolder) {
+        std::string serverAddr;
+        {
+            std::lock_guard<RecursiveLock> param(ParamLock());
+            serverAddr = m_uploadParam.serverAddr;
+        }
+        first = names.size() - kMaxZipFilesPerFolder;
+        for (size_t i = 0; i < first; ++i) {
+            (void)PAL_Remove(JoinZipPath(folder, names[i]).c_str());
+            UT_LOGI(kLogDeleteZip, names[i].c_str());
+            bool report = false;
+            {
+                std::lock_guard<std::mutex> guard(m_uploadStateLock);
+                report = (m_excessDeleteCount % kReportEvery) == 0;
+                ++m_excessDeleteCount;
+            }
+            if (report) {
+                track_dotdata_delete_file(names[i].c_str(), kDeleteTypeExcessZip, 0, serverAddr.c_str(), -1);
+            }
+        }
+    }
+    int result = kUploadDone;
+    for (size_t i = first; i < names.size(); ++i) {
+        UT_LOGI(kLogUploadZip, names[i].c_str());
+        result = UploadTrack(JoinZipPath(folder, names[i]), urlPath);
+        if (result == kUploadRetryLater || result == kUploadStopping) break;
+    }
+    return result;
+}
+
+int UTManager::UploadTrack(const std::string &zipPath, const std::string &urlPath) {
+    if (!UploadRunning().load()) return kUploadStopping;
+
+    PAL_FILE *file = PAL_Fopen(zipPath.c_str(), "rb");
+    if (file == nullptr) {
+        UT_LOGI(kLogOpenZipFailed, MiddleMask(zipPath).c_str());
+        (void)UploadFailedProcess(zipPath, kLocalFileError);
+        return kUploadUnreadable;
+    }
+    long length = -1;
+    if (PAL_Fseek(file, 0, SEEK_END) == 0) length = PAL_Ftell(file);
+    if (PAL_Fseek(file, 0, SEEK_SET) != 0) length = -1;
+    if (length <= 0) {
+        PAL_Fclose(file);
+        UT_LOGW(kLogZipEmpty, static_cast<int>(length));
+        return UploadFailedProcess(zipPath, kLocalFileError);
+    }
+    if (length > kMaxZipFileBytes) {
+        PAL_Fclose(file);
+        UT_LOGW(kLogZipTooLarge, length);
+        return UploadFailedProcess(zipPath, kLocalFileError);
+    }
+    std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[static_cast<size_t>(length)]());
+    if (!buffer) {
+        UT_LOGI(kLogZipBufferFailed, static_cast<int>(length));
+        PAL_Fclose(file);
+        return kUploadUnreadable;
+    }
+    const size_t read = PAL_Fread(buffer.get(), 1, static_cast<size_t>(length), file);
+    PAL_Fclose(file);
+    if (read < static_cast<size_t>(length)) {
+        // A zero-filled tail would only earn a rejection; count it as the local error it is.
+        UT_LOGE(kLogZipShortRead, static_cast<int>(length));
+        return UploadFailedProcess(zipPath, kLocalFileError);
+    }
+    if (!UploadRunning().load()) return kUploadStopping;
+
+    const UploadSnapshot snapshot = TakeUploadSnapshot();
+    UTUploader uploader(snapshot.param);
+    const int32_t code = uploader.upload(buffer.get(), static_cast<uint32_t>(length), urlPath,
+                                         snapshot.userAgent, snapshot.uuid);
+    buffer.reset();
+    if (code != kHttpOk) return UploadFailedProcess(zipPath, code);
+
+    const int ret = PAL_Remove(zipPath.c_str());
+    if (ret != 0) {
+        const int lastErr = PAL_GetLastErr();
+        std::lock_guard<std::mutex> guard(m_uploadStateLock);
+        if (m_zipRemoveFailCount % kReportEvery == 0) {
+            UT_LOGW(kLogRemoveZipFailed, MiddleMask(zipPath).c_str(), ret, lastErr,
+                    static_cast<int>(m_zipRemoveFailCount));
+        }
+        ++m_zipRemoveFailCount;
+    }
+    return kUploadDone;
+}
+
+int UTManager::UploadFailedProcess(const std::string &zipPath, int code) {
+    if (!UploadRunning().load()) return kUploadStopping;
+    size_t pos = std::string::npos;
+    for (size_t i = zipPath.size(); i > 0; --i) {
+        if (IsSep(zipPath[i - 1])) {
+            pos = i - 1;
+            break;
+        }
+    }
+    if (pos == std::string::npos || pos + 1 >= zipPath.size()) return kUploadUnreadable;
+    const std::string name = zipPath.substr(pos + 1);
+
+    uint32_t count = 0;
+    {
+        std::lock_guard<std::mutex> guard(m_uploadStateLock);
+        count = ++m_uploadFailCounts[name];
+    }
+    std::string serverAddr;
+    {
+        std::lock_guard<RecursiveLock> param(ParamLock());
+        serverAddr = m_uploadParam.serverAddr;
+    }
+
+    int result = kUploadRetryLater;
+    if (code == kHttpBadRequest || code == kLocalFileError) {
+        result = kUploadRejected;
+        if (count >= kFileErrorDeleteAfter) {
+            {
+                std::lock_guard<std::mutex> guard(m_uploadStateLock);
+                m_uploadFailCounts.erase(name);
+            }
+            TryCopyErrorDotFileToLog(zipPath);
+            (void)PAL_Remove(zipPath.c_str());
+            UT_LOGE(kLogRemoteErrcode, PAL_GetLastErr());
+            track_dotdata_delete_file(name.c_str(), kDeleteTypeFileError, code, serverAddr.c_str(), -1);
+            UT_LOGE(kLogDeleteFileError, name.c_str());
+        }
+    }
+    bool tooMany = false;
+    {
+        std::lock_guard<std::mutex> guard(m_uploadStateLock);
+        auto it = m_uploadFailCounts.find(name);
+        if (it != m_uploadFailCounts.end() && it->second >= kAnyErrorDeleteAfter) {
+            m_uploadFailCounts.erase(it);
+            tooMany = true;
+        }
+    }
+    if (tooMany) {
+        (void)PAL_Remove(zipPath.c_str());
+        UT_LOGE(kLogRemoteErrcode, PAL_GetLastErr());
+        track_dotdata_delete_file(name.c_str(), kDeleteTypeTooManyFailures, code, serverAddr.c_str(), -1);
+        UT_LOGE(kLogDeleteTooManyFailures, name.c_str());
+    }
+    UT_LOGE(kLogUploadFailed, name.c_str(), static_cast<unsigned>(code));
+    return result;
+}
+
 OST_UT_RESULT UTManager::UploadUserTrack() {
-    UT_LOGD("upload not available yet");
+    if (!IsInited()) {
+        UT_LOGE(kLogUploadNotInited);
+        return UT_NOT_INITED;
+    }
+    std::lock_guard<RecursiveLock> param(ParamLock());
+    if (!m_uploadParam.token.empty() || !m_uploadParam.jwtToken.empty()) {
+        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+        return UT_SUCCESS;
+    }
+    UT_LOGE(kLogUploadNoToken);
     return UT_UPLOAD_ERROR;
 }
+
 }  // namespace unified_track

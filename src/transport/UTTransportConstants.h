@@ -54,6 +54,20 @@ constexpr uint32_t kCfgItemForceVpn = 152;
 constexpr uint32_t kCfgItemAccessType = 153;
 constexpr uint32_t kCfgItemClientIp = 162;
 
+// ---- log lines ----
+constexpr char kLogSecureFuncErrU[] = "secure func return err:%u";
+constexpr char kLogPFileNull[] = "pFile is null";
+constexpr char kLogPgzFileFileNull[] = "pgzFile file is null";
+constexpr char kLogPgzFileNull[] = "pgzFile is null";
+constexpr char kLogFtellLength[] = "PAL_Ftell length is %d";
+constexpr char kLogBuffLength[] = "zipfile buff length is %d";
+constexpr char kLogReadLength[] = "zipfile read length is %d, num is %u";
+constexpr char kLogJsonFailed[] = "construct json string failed";
+constexpr char kLogUploadSkipped[] =
+    "uploading ziped file, data = %0x, datalen = %d, token empty = %d, addr empty = %d";
+constexpr char kLogUploadResult[] =
+    "upload track %s, http response code = %d requesId = %s, ret = %d, acHex: [%s] dataLen:%u";
+
 constexpr uint32_t kRequestConnectTimeoutSec = 20;
 constexpr uint32_t kRequestTotalTimeoutSec = 60;
 

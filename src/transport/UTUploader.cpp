@@ -83,7 +83,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
                            const std::string &userAgent, const std::string &uuid) {
     const UpLoadParam &p = m_param;
     if (data == nullptr || dataLen == 0 || (p.token.empty() && p.jwtToken.empty()) || p.serverAddr.empty()) {
-        UT_LOGI("uploading ziped file, data = %0x, datalen = %d, token empty = %d, addr empty = %d",
+        UT_LOGI(kLogUploadSkipped,
                 static_cast<unsigned>(reinterpret_cast<uintptr_t>(data) & 0xFFFFu), static_cast<int>(dataLen),
                 p.token.empty() ? 1 : 0, p.serverAddr.empty() ? 1 : 0);
         return 0;
@@ -95,7 +95,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
     if (p.port != 0) {
         char portText[10] = {0};
         if (sprintf_s(portText, sizeof portText, ":%u", static_cast<unsigned>(p.port)) < 0) {
-            UT_LOGE("secure func return err:%u", 1u);
+            UT_LOGE(kLogSecureFuncErrU, 1u);
         }
         url += portText;
     }
@@ -162,7 +162,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
     const int32_t ret = ost_http_syn_send_ex(request.get(), found ? 1 : 0);
     // The decrypted credentials do not outlive the exchange.
     (void)memset_s(proxy.get(), sizeof *proxy, 0, sizeof *proxy);
-    if (errSum != 0) UT_LOGE("secure func return err:%u", errSum);
+    if (errSum != 0) UT_LOGE(kLogSecureFuncErrU, errSum);
 
     request->requestId[sizeof request->requestId - 1] = '\0';
     if (!digest.empty()) {
@@ -180,7 +180,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
         (void)OstRunGlobalCfgCallback(kCfgItemUploadNotify, &record, sizeof record);
     }
     const int32_t responseCode = request->responseCode;
-    UT_LOGI("upload track %s, http response code = %d requesId = %s, ret = %d, acHex: [%s] dataLen:%u",
+    UT_LOGI(kLogUploadResult,
             responseCode == 200 ? "success" : "failed", responseCode, request->requestId, ret, digest.c_str(),
             dataLen);
     PAL_MemFreeSetNullD(reinterpret_cast<void **>(&request->responseHeaders));

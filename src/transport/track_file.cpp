@@ -99,7 +99,7 @@ std::string GetZipFilePathName(const std::string &zipFolder) {
     for (int probe = 0; probe < kMaxNameProbes; ++probe, ++ms) {
         char text[65] = {0};
         if (sprintf_s(text, sizeof text, "%llu", static_cast<unsigned long long>(ms)) < 0) {
-            UT_LOGE("secure func return err:%u", 1u);
+            UT_LOGE(kLogSecureFuncErrU, 1u);
         }
         path = zipFolder + kPathSep + text + kZipSuffix;
         if (PAL_IsFileExist(path.c_str()) == 0 && PAL_IsFileExist(PackTempPath(path).c_str()) == 0) break;
@@ -115,23 +115,23 @@ bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const s
     }
     DotFile dot(dotFilePath);
     if (dot.get() == nullptr) {
-        UT_LOGE("pFile is null");
+        UT_LOGE(kLogPFileNull);
         errorCode = kZipErrOpenDotFile;
-        UT_LOGE("pgzFile file is null");
+        UT_LOGE(kLogPgzFileFileNull);
         return false;
     }
     PackOutput out(zipPath);
     // Failure from here on: the dot file closes and the temporary file goes with the guards.
     auto fail = [&](int32_t code) {
         errorCode = code;
-        if (out.get() == nullptr) UT_LOGE("pgzFile file is null");
+        if (out.get() == nullptr) UT_LOGE(kLogPgzFileFileNull);
         return false;
     };
     std::u16string widePath = StringHelper::UTF8ToWstring(out.TempPath());
     out.Adopt(GzipOpenW(widePath, "wb"));
     if (out.get() == nullptr) {
-        UT_LOGE("pgzFile is null");
-        UT_LOGE("pgzFile is null");
+        UT_LOGE(kLogPgzFileNull);
+        UT_LOGE(kLogPgzFileNull);
         if (!widePath.empty()) return fail(kZipErrGzipWideOpen);
         out.Adopt(GzipOpen(out.TempPath().c_str(), "wb"));
         if (out.get() == nullptr) return fail(kZipErrGzipNarrowOpen);
@@ -139,19 +139,19 @@ bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const s
     }
     long length = dot.Length();
     if (length <= 0) {
-        UT_LOGE("PAL_Ftell length is %d", static_cast<int>(length));
+        UT_LOGE(kLogFtellLength, static_cast<int>(length));
         return fail(kZipErrEmptyDotFile);
     }
     std::string text;
     {
         std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
         if (!buffer) {
-            UT_LOGE("zipfile buff length is %d", static_cast<int>(length));
+            UT_LOGE(kLogBuffLength, static_cast<int>(length));
             return fail(kZipErrNoBuffer);
         }
         size_t num = PAL_Fread(buffer.get(), 1, static_cast<size_t>(length), dot.get());
         if (num < static_cast<size_t>(length)) {
-            UT_LOGE("zipfile read length is %d, num is %u", static_cast<int>(length), static_cast<unsigned>(num));
+            UT_LOGE(kLogReadLength, static_cast<int>(length), static_cast<unsigned>(num));
             return fail(kZipErrShortRead);
         }
         try {
@@ -162,7 +162,7 @@ bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const s
             builder["indentation"] = "";
             text = Json::writeString(builder, root);
         } catch (...) {
-            UT_LOGE("construct json string failed");
+            UT_LOGE(kLogJsonFailed);
             return fail(kZipErrJson);
         }
     }
@@ -183,7 +183,7 @@ bool zipMMRFile(const std::string &dotFilePath, const std::string &zipPath) {
     if (length <= 0) return false;
     std::unique_ptr<char[]> buffer(new (std::nothrow) char[static_cast<size_t>(length) + 1]());
     if (!buffer) {
-        UT_LOGE("zipfile buff length is %d", static_cast<int>(length));
+        UT_LOGE(kLogBuffLength, static_cast<int>(length));
         return false;
     }
     if (!out.Write("[", 1)) return false;

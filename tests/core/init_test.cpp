@@ -104,6 +104,7 @@ TEST_P(InitLayout, MakesTheDotDataFoldersAndFilePathsUnderTheDataPath) {
     EXPECT_EQ(start[0].level, LOG_INFO);
     // Both message-bus callbacks are registered.
     EXPECT_EQ(PAL_MSG_GetMsgLogCallback(), &PalMsgLogCallback);
+    EXPECT_EQ(PAL_MSG_GetMsgDotDataCallback(), &PalMsgDotData);
 }
 
 INSTANTIATE_TEST_SUITE_P(TrailingSeparator, InitLayout, ::testing::Bool());
@@ -153,7 +154,7 @@ TEST(InitUnifiedTrack, FoldersThatCannotBeMadeAreLoggedAndInitStillSucceeds) {
 
 TEST(InitUnifiedTrack, SecondInitReturnsSuccessWithoutASecondUploadThread) {
     ut_test::TempDir dir;
-    const int base = ThreadCount();
+    const int base = ThreadBaseline();
     ASSERT_EQ(InitUnifiedTrack(2, 0, 0, dir.file("log").c_str(), dir.file("a").c_str()),
               static_cast<OST_UT_RESULT>(UT_SUCCESS));
     const int afterFirst = ThreadCount();
@@ -185,7 +186,7 @@ TEST(InitUnifiedTrack, ManagerInitWithAnEmptyRootFailsAndALaterInitRetries) {
 TEST(TrackUninit, EndsBothThreadsAndLaterSyncExportsFailAtOnce) {
     ut_test::TempDir dir;
     LogCapture capture;
-    const int base = ThreadCount();
+    const int base = ThreadBaseline();
     ASSERT_EQ(InitUnifiedTrack(2, 0, 0, dir.file("log").c_str(), dir.file("data").c_str()),
               static_cast<OST_UT_RESULT>(UT_SUCCESS));
     ASSERT_EQ(ThreadCount(), base + 2);

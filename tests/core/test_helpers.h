@@ -41,6 +41,13 @@ inline int ThreadCount() {
     return n;
 }
 
+// The thread count to compare against. A first thread start can make runtime helpers start their
+// own thread (ThreadSanitizer does), so one is started and joined before counting.
+inline int ThreadBaseline() {
+    std::thread([] {}).join();
+    return ThreadCount();
+}
+
 inline bool ThreadAlive(uint64_t tid) {
     return access(("/proc/self/task/" + std::to_string(tid)).c_str(), F_OK) == 0;
 }

@@ -1,0 +1,26 @@
+// Export of the explicit upload trigger: packs the user dot file on the command thread; the
+// upload thread posts it with its next pass.
+#include <functional>
+
+#include <unified_track/unified_track.h>
+
+#include "manager/UTDeliveryConstants.h"
+#include "manager/UTManager.h"
+#include "manager/UTThreadMgr.h"
+
+using unified_track::UTManager;
+using unified_track::UTThreadMgr;
+
+extern "C" {
+
+UT_API OST_UT_RESULT Track_UploadUserTrack(void) {
+    try {
+        UTManager *manager = &UTManager::GetInstance();
+        UTThreadMgr::GetInstance().PushCmd(std::function<void()>([manager] { (void)manager->UploadUserTrack(); }),
+                                           unified_track::kCmdUploadUserTrack);
+    } catch (...) {
+    }
+    return UT_SUCCESS;
+}
+
+}  // extern "C"
