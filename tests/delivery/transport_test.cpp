@@ -225,6 +225,7 @@ TEST_F(TransportTest, AStopAbortsARequestThatTheServerHolds) {
     std::thread sender([&] {
         ost_http_set_thread_abort_check(&AbortNow);
         result.store(ost_http_syn_send_ex(req.get(), 0));
+        ost_http_close_thread_connections();
     });
     ASSERT_TRUE(server_.WaitForArrivals(1));
     g_abort.store(true);
