@@ -17,10 +17,6 @@
 using unified_track::UTManager;
 using unified_track::UTThreadMgr;
 
-// The message bus's dot-data callback belongs to the timing reports; registered here when it is
-// part of the build.
-extern "C" void PalMsgDotData(const void *msg) __attribute__((weak));
-
 namespace {
 constexpr uint32_t kMaxLogLevel = 3;
 constexpr int32_t kInitLogMaxSizeKB = 512;
@@ -66,7 +62,7 @@ UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t, uint32_t, con
         Track_TraceUpdateLogParams(static_cast<int32_t>(logLevel), kInitLogMaxSizeKB, kInitLogFileCount,
                                    logPath);
         if (PAL_MSG_RegMsgLog(&PalMsgLogCallback) != 0) UT_LOGE(unified_track::kLogSetPalLogCallbackError);
-        if (&PalMsgDotData != nullptr) (void)PAL_MSG_RegMsgDotData(&PalMsgDotData);
+        (void)PAL_MSG_RegMsgDotData(&PalMsgDotData);
 
         UTManager *manager = &UTManager::GetInstance();
         return UTThreadMgr::GetInstance().PushCmd(

@@ -104,6 +104,7 @@ TEST_P(InitLayout, MakesTheDotDataFoldersAndFilePathsUnderTheDataPath) {
     EXPECT_EQ(start[0].level, LOG_INFO);
     // Both message-bus callbacks are registered.
     EXPECT_EQ(PAL_MSG_GetMsgLogCallback(), &PalMsgLogCallback);
+    EXPECT_EQ(PAL_MSG_GetMsgDotDataCallback(), &PalMsgDotData);
 }
 
 INSTANTIATE_TEST_SUITE_P(TrailingSeparator, InitLayout, ::testing::Bool());
