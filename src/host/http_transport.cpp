@@ -37,9 +37,12 @@ thread_local OstHttpAbortCheck t_abortCheck = nullptr;
 struct ThreadHandles {
     CURLM *multi = nullptr;
     CURL *easy = nullptr;
-    ~ThreadHandles() {
+    ~ThreadHandles() { Release(); }
+    void Release() {
         if (easy != nullptr) curl_easy_cleanup(easy);
         if (multi != nullptr) curl_multi_cleanup(multi);
+        easy = nullptr;
+        multi = nullptr;
     }
     bool Ready() {
         if (multi == nullptr) multi = curl_multi_init();
@@ -295,6 +298,8 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat) {
 }
 
 void ost_http_set_thread_abort_check(OstHttpAbortCheck check) { t_abortCheck = check; }
+
+void ost_http_close_thread_connections() { t_handles.Release(); }
 
 void ost_http_set_test_timeouts_ms(uint32_t connectMs, uint32_t totalMs) {
     g_testConnectMs.store(connectMs);

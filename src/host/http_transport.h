@@ -98,6 +98,10 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat);
 using OstHttpAbortCheck = bool (*)();
 void ost_http_set_thread_abort_check(OstHttpAbortCheck check);
 
+// Closes the calling thread's connections and releases its handle (a thread that ends does this
+// by itself; the upload thread calls it as it ends so nothing lingers until then).
+void ost_http_close_thread_connections();
+
 // Tests only: caps the time-outs in milliseconds (0 restores the record's values).
 void ost_http_set_test_timeouts_ms(uint32_t connectMs, uint32_t totalMs);
 

@@ -131,14 +131,12 @@ int UTManager::UploadThread() {
             continue;
         }
         bool retryLater = false;
-        for (size_t i = 0; i < 3; ++i) {
-            if (!UploadRunning().load()) {
-                UT_LOGI(kLogUploadEnd);
-                ost_http_set_thread_abort_check(nullptr);
-                return 0;
-            }
-            if (UploadZipFileListInFolder(folders[i], paths[i]) == kUploadRetryLater) retryLater = true;
+        bool stopping = false;
+        for (size_t i = 0; i < 3 && !stopping; ++i) {
+            stopping = !UploadRunning().load();
+            if (!stopping && UploadZipFileListInFolder(folders[i], paths[i]) == kUploadRetryLater) retryLater = true;
         }
+        if (stopping) break;
         uint32_t sleepMs = m_uploadSleepMs.load();
         if (!retryLater) {
             sleepMs = kBackoffStartMs;
@@ -151,6 +149,7 @@ int UTManager::UploadThread() {
     }
     UT_LOGI(kLogUploadEnd);
     ost_http_set_thread_abort_check(nullptr);
+    ost_http_close_thread_connections();
     return 0;
 }
 
