@@ -144,27 +144,14 @@ TEST_F(LinkPayloads, RtcErrorCarriesConfId) {
               "{\"confId\":\"conf-1\",\"errno\":0,\"errnoDesc\":\"x\",\"rtcFunc\":\"NA\"}");
 }
 
-TEST_F(LinkPayloads, FileAndLogEvents) {
-    EXPECT_EQ(Str(BuildDeleteFilePayload("/d/user/1.gz", 0, 404, "v1/ops/client/report/product", 120)),
-              "{\"deleteFileName\":\"/d/user/1.gz\",\"errorCode\":404,\"fileLength\":120,\"fileType\":0,"
-              "\"uploadUrl\":\"v1/ops/client/report/product\"}");
-    EXPECT_EQ(Str(BuildZipfileGenerateErrorPayload("/d/user/2.gz", 3, -2)),
-              "{\"errorCode\":3,\"fileType\":2,\"zipError\":-2,\"zipFilePath\":\"/d/user/2.gz\"}");
+TEST_F(LinkPayloads, NullTextsOfFileAndLogEvents) {
     EXPECT_EQ(Str(BuildLogZipErrorPayload(7, nullptr)),
               "{\"errorCode\":7,\"fileType\":2,\"logFileName\":\"\"}");
-    EXPECT_EQ(Str(BuildDotdataLogPayload("join ok", "Conf::Join")),
-              "{\"content\":\"join ok\",\"functionName\":\"Conf::Join\",\"platform\":0}");
     EXPECT_EQ(Str(BuildDotdataLogPayload(nullptr, nullptr)),
               "{\"content\":\"\",\"functionName\":\"\",\"platform\":0}");
-}
-
-TEST_F(LinkPayloads, DeployAndDetectEvents) {
-    EXPECT_EQ(Str(BuildParseDomainErrorPayload("a.example", 11001)),
-              "{\"domain\":\"a.example\",\"errno\":11001}");
-    EXPECT_EQ(Str(BuildSetDeployModePayload(2)), "{\"mode\":2}");
-    EXPECT_EQ(Str(BuildSwitchDeployModePayload(1, INT32_MIN)), "{\"mode\":1,\"reason\":-2147483648}");
-    EXPECT_EQ(Str(BuildUsgWebsocketDetectPayload(1, "wss://x")),
-              "{\"address\":\"wss://x\",\"isSuccess\":1}");
+    EXPECT_EQ(Str(BuildDeleteFilePayload(nullptr, 6, 400, nullptr, -1)),
+              "{\"deleteFileName\":\"\",\"errorCode\":400,\"fileLength\":-1,\"fileType\":6,\"uploadUrl\":\"\"}");
+    EXPECT_EQ(Str(BuildUsgWebsocketDetectPayload(1, nullptr)), "{\"address\":\"\",\"isSuccess\":1}");
 }
 
 TEST_F(LinkPayloads, NonAsciiIsEscapedAndHugeTextsSurvive) {
