@@ -40,10 +40,11 @@ private:
     uint64_t generation_ = 0;  // guarded by mutex_; bumped to end the sleeps in progress
 };
 
-RealClock &TheRealClock() {
-    static RealClock clock;
-    return clock;
-}
+// Made at load, so it outlives every function-local static: the library's threads sleep on it
+// until they are joined.
+RealClock g_realClock;
+
+RealClock &TheRealClock() { return g_realClock; }
 
 std::atomic<Clock *> g_clock{nullptr};
 

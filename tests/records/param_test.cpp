@@ -295,3 +295,22 @@ TEST_F(Params, VersionBufferIsBoundedEmptiedWhenShortAndLogged)
     EXPECT_EQ(untouched, '#');
     EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "secure func return err:").size(), 3u);
 }
+
+TEST_F(Params, NullTextsInRecordsAreEmptyValues)
+{
+    tagUTTransferParam upload = {};
+    upload.port = 1;
+    ASSERT_EQ(Track_ConfigUploadParam(&upload), 0u);
+    unified_track::UpLoadParam copy = M().GetUploadParamCopy();
+    EXPECT_EQ(copy.token, "");
+    EXPECT_EQ(copy.serverAddr, "");
+    EXPECT_TRUE(copy.proxy.blob.empty());
+
+    tagUTPublicSdkParam sdk = {};
+    ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
+    tagUTConfInfoParam conf = {};
+    ASSERT_EQ(Track_SetConfInfoParam(&conf), 0u);
+    tagUTContextPublicParam ctx = {};
+    ASSERT_EQ(Track_ConfigContextPublicParam(&ctx), 0u);
+    EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}");
+}

@@ -236,6 +236,28 @@ TEST_F(UserEvents, ContextWithOnlyMediaCachedLeavesMediaCached)
     EXPECT_EQ(M().m_mediaCache.size(), 1u);
 }
 
+TEST_F(UserEvents, ContextWithUserEventsCachedWritesBothCaches)
+{
+    tagUTContextSpecialParam ev = Event("5", "held");
+    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    Drain();
+    {
+        std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+        M().m_mediaCache.push_back(Record("900", "media"));
+    }
+    ut_test::LogCapture cap;
+    tagUTBrioContextPublicParam ctx = {};
+    ctx.context15 = "";
+    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    {
+        std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+        EXPECT_TRUE(M().m_userCache.empty());
+        EXPECT_TRUE(M().m_mediaCache.empty());
+    }
+    EXPECT_TRUE(cap.Contains("add cache media data: 900"));
+    EXPECT_EQ(SplitLines(AllUserRecords()).size(), 1u);
+}
+
 TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
 {
     tagUTContextSpecialParam ev = Event("5", "held");

@@ -41,6 +41,8 @@ protected:
     }
     void TearDown() override {
         Track_Uninit();
+        // The upload thread sleeps on the manual clock: end it before that clock goes away.
+        unified_track::UTThreadMgr::ShutdownThreads();
         unified_track::SetClock(nullptr);
     }
 
