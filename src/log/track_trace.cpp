@@ -23,6 +23,8 @@
 
 namespace {
 std::atomic<int32_t> g_apiLogStarted{0};
+// Serialises start and update, so two first calls cannot both start the API log.
+std::recursive_mutex g_setupLock;
 std::mutex g_logFolderLock;
 char g_logFolder[kTracePathBufferSize] = {0};  // guarded by g_logFolderLock; ends with kPathSep
 
@@ -63,6 +65,7 @@ std::string Track_GetLogFolder() {
 
 void Track_TraceLogStartBase(int32_t level, int32_t maxSizeKB, int32_t fileCount, const char *folder,
                              const char *fileName) {
+    std::lock_guard<std::recursive_mutex> setup(g_setupLock);
     std::string filePath;
     if (!ApplyFolderRule(folder, fileName == nullptr ? "" : fileName, &filePath)) return;
     UnInitLog(kApiLogModule);
@@ -76,6 +79,7 @@ void Track_TraceLogStartBase(int32_t level, int32_t maxSizeKB, int32_t fileCount
 }
 
 void Track_TraceUpdateLogParams(int32_t level, int32_t maxSizeKB, int32_t fileCount, const char *folder) {
+    std::lock_guard<std::recursive_mutex> setup(g_setupLock);
     if (g_apiLogStarted.load() == 0) {
         Track_TraceLogStartBase(level, maxSizeKB, fileCount, folder, kApiLogFileName);
         if (g_apiLogStarted.load() == 0) return;  // no start lines for a log that did not start

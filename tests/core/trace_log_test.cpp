@@ -1,5 +1,7 @@
 #include <filesystem>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -155,4 +157,21 @@ TEST(TrackConfigKeyLogSwitch, LogsTheValueAndSucceeds) {
     EXPECT_EQ(on[0].level, LOG_INFO);
     EXPECT_EQ(on[0].function, "Track_ConfigKeyLogSwitch");
     EXPECT_EQ(capture.Count("bOpen: 0"), 1u);
+}
+
+TEST(TraceLog, ConcurrentFirstUpdatesStartTheApiLogOnce) {
+    ut_test::TempDir dir;
+    LogCapture capture;
+    std::vector<std::thread> threads;
+    for (int i = 0; i < 4; ++i) {
+        threads.emplace_back([&dir, i] {
+            const std::string folder = dir.file("t" + std::to_string(i));
+            EXPECT_EQ(Track_UpdateLogPath(2, 0, 0, folder.c_str()), static_cast<OST_UT_RESULT>(UT_SUCCESS));
+            char buffer[300];
+            Track_GetLogPath(buffer, sizeof(buffer));
+        });
+    }
+    for (auto &t : threads) t.join();
+    EXPECT_EQ(capture.CountPrefix("log started, builded in: "), 1u);
+    EXPECT_EQ(capture.CountPrefix("log params is changed to "), 3u);
 }
