@@ -6,28 +6,18 @@
 
 #include "host/string_helper.h"
 
-namespace {
-// zlib's default 8 KB buffer costs a write call per 8 KB; dot files go up to 1 MB.
-constexpr unsigned kGzipBufferBytes = 64 * 1024;
-
-GzipHandle Prepare(gzFile file) {
-    if (file != nullptr) (void)gzbuffer(file, kGzipBufferBytes);
-    return file;
-}
-}  // namespace
-
 GzipHandle GzipOpen(const char *path, const char *mode) {
     if (path == nullptr || mode == nullptr || *path == '\0') return nullptr;
-    return Prepare(gzopen(path, mode));
+    return gzopen(path, mode);
 }
 
 GzipHandle GzipOpenW(const std::u16string &path, const char *mode) {
     if (path.empty() || mode == nullptr) return nullptr;
 #ifdef _WIN32
-    return Prepare(gzopen_w(reinterpret_cast<const wchar_t *>(path.c_str()), mode));
+    return gzopen_w(reinterpret_cast<const wchar_t *>(path.c_str()), mode);
 #else
     std::string narrow = StringHelper::WstringToUTF8(path);
-    return Prepare(gzopen(narrow.c_str(), mode));
+    return gzopen(narrow.c_str(), mode);
 #endif
 }
 

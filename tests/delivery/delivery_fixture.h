@@ -115,7 +115,21 @@ protected:
         root_ = tmp_.path() + "/dotdata";
         UTManager &m = mgr();
         ASSERT_TRUE(m.InitFolderPath(root_.c_str()));
+        // What Init would switch on, and a clean upload state even when tests share a process.
         m.m_bInited.store(true);
+        m.m_dotSwitch.store(true);
+        m.m_meetingSdkDotSwitch.store(true);
+        m.m_uploadSleepMs.store(200);
+        {
+            std::lock_guard<std::mutex> lock(m.m_uploadStateLock);
+            m.m_uploadFailCounts.clear();
+            m.m_zipRemoveFailCount = 0;
+            m.m_excessDeleteCount = 0;
+        }
+        {
+            std::lock_guard<unified_track::RecursiveLock> lock(UTManager::ParamLock());
+            m.m_userCache.clear();
+        }
         unified_track::UTUploader::ClearRequestIds();
     }
     void TearDown() override {

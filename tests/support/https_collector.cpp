@@ -193,7 +193,9 @@ HttpsCollector::HttpsCollector() {
     port_ = server_->bind_to_any_port("127.0.0.1");
     if (port_ <= 0) throw std::runtime_error("cannot bind the TLS server");
     thread_ = std::thread([this] { server_->listen_after_bind(); });
-    // The socket listens from bind on; early connections wait in its backlog.
+    // stop() only reaches a server that is already running, so wait for it (bounded).
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!server_->is_running() && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
 }
 
 HttpsCollector::~HttpsCollector() {
