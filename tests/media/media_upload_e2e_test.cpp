@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 #include <json/json.h>
 
@@ -58,21 +59,23 @@ TEST_F(MediaEnv, MediaAndMmrRecordsReachTheServerOnTheirOwnPaths) {
     transfer.isProxyOff = 1;
     ASSERT_EQ(Track_ConfigUploadParam(&transfer), UT_SUCCESS);
 
-    // Wake the upload thread until both zip files went out (bounded).
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while ((!ZipFiles(MediaZipFolder()).empty() || !ZipFiles(MmrZipFolder()).empty()) &&
-           std::chrono::steady_clock::now() < deadline) {
-        if (clock_->WaitForSleepers(1, 200)) clock_->Advance(1000);
-    }
-    EXPECT_TRUE(ZipFiles(MediaZipFolder()).empty());
-    EXPECT_TRUE(ZipFiles(MmrZipFolder()).empty());
-
+    // Wake the upload thread until the collector has recorded both kinds (bounded).
+    auto find = [](const std::vector<ut_test::CollectedRequest> &requests, const std::string &path) {
+        for (const auto &request : requests) {
+            if (EndsWith(request.path, path)) return &request;
+        }
+        return static_cast<const ut_test::CollectedRequest *>(nullptr);
+    };
+    std::vector<ut_test::CollectedRequest> requests;
     const ut_test::CollectedRequest *media = nullptr;
     const ut_test::CollectedRequest *mmr = nullptr;
-    const std::vector<ut_test::CollectedRequest> requests = collector.Requests();
-    for (const auto &request : requests) {
-        if (EndsWith(request.path, "/v1/ops/client/report/av")) media = &request;
-        if (EndsWith(request.path, "/v1/ops/das/mmr/report")) mmr = &request;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (std::chrono::steady_clock::now() < deadline) {
+        requests = collector.Requests();
+        media = find(requests, "/v1/ops/client/report/av");
+        mmr = find(requests, "/v1/ops/das/mmr/report");
+        if (media != nullptr && mmr != nullptr) break;
+        if (clock_->WaitForSleepers(1, 50)) clock_->Advance(1000);
     }
     ASSERT_NE(media, nullptr);
     ASSERT_NE(mmr, nullptr);
@@ -92,6 +95,14 @@ TEST_F(MediaEnv, MediaAndMmrRecordsReachTheServerOnTheirOwnPaths) {
     ASSERT_TRUE(mmr->envelope.isArray());
     ASSERT_EQ(mmr->envelope.size(), 2u);
     EXPECT_EQ(mmr->envelope[0]["user"].asString(), R"({"userName":"A****"})");
+    // Each zip file is deleted once its answer 200 has come back.
+    const auto removed = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while ((!ZipFiles(MediaZipFolder()).empty() || !ZipFiles(MmrZipFolder()).empty()) &&
+           std::chrono::steady_clock::now() < removed) {
+        std::this_thread::yield();
+    }
+    EXPECT_TRUE(ZipFiles(MediaZipFolder()).empty());
+    EXPECT_TRUE(ZipFiles(MmrZipFolder()).empty());
     // Stopped while the collector lives: the upload thread lets its kept-alive connection go, so
     // the collector does not wait for it to time out.
     Track_Uninit();
