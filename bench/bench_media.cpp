@@ -10,6 +10,7 @@
 #include <unified_track/unified_track.h>
 
 #include "manager/UTManager.h"
+#include "manager/UTMediaFormat.h"
 
 namespace {
 
@@ -65,6 +66,30 @@ void BM_MediaRecord(benchmark::State &state) {
     state.SetItemsProcessed(state.iterations());
 }
 BENCHMARK(BM_MediaRecord);
+
+// Building the line alone (parameters, masks, time text), to tell it from the file work.
+void BM_MediaLineOnly(benchmark::State &state) {
+    if (!StartLibrary()) {
+        state.SkipWithError("library did not start");
+        return;
+    }
+    unified_track::UTManager &mgr = unified_track::UTManager::GetInstance();
+    const unified_track::ContextSpecialParam record = Record();
+    unified_track::media::MediaLineParams params;
+    {
+        std::lock_guard<unified_track::RecursiveLock> lock(unified_track::UTManager::ParamLock());
+        params.uuid = mgr.uuid;
+        params.account = mgr.account;
+        params.reserve1 = mgr.reserve1;
+    }
+    for (auto _ : state) {
+        params.trackReserves = mgr.GetTrackReserves();
+        benchmark::DoNotOptimize(
+            unified_track::media::BuildMediaLine(record, mgr.GetDiffTimeStamp(record.time), params));
+    }
+    state.SetItemsProcessed(state.iterations());
+}
+BENCHMARK(BM_MediaLineOnly);
 
 // The same line appended with fopen/fwrite/fclose; the file is removed where the media file
 // would be packed, so both work on files of the same sizes.

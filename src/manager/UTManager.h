@@ -155,6 +155,7 @@ public:
     OST_UT_RESULT AddMediaTrack(const ContextSpecialParam &param, bool uploadNow);
     OST_UT_RESULT DoAddMediaTrack(const ContextSpecialParam &param, bool uploadNow);
     OST_UT_RESULT AddCacheMediaTrack();
+    // Takes ownership of trackData (a new[] block, may be null) and frees it on every path.
     OST_UT_RESULT AddMMRTrack(char *trackData, int32_t dataLen, int32_t isReportImmediately);
     std::string GetTrackReserves();
 

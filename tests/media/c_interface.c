@@ -25,8 +25,11 @@ static void Drain(void) {
     (void)Track_GetVersion(version, (int32_t)sizeof(version));
 }
 
-int ut_c_drive_interface(const char *logPath, const char *dataPath, const char *mediaDotFile,
-                         const char *mmrDotFile) {
+static int blockedCalls = 0;
+static void OnBlocked(void) { ++blockedCalls; }
+
+int ut_c_drive_interface(const char *logPath, const char *dataPath, const char *dotFolder) {
+    char userDotFile[512], mediaDotFile[512], mmrDotFile[512];
     int32_t isBrio = -1;
     char buffer[128];
     uint64_t serverTime = 0, baseTime = 0;
@@ -48,6 +51,13 @@ int ut_c_drive_interface(const char *logPath, const char *dataPath, const char *
     tagMediaParticipantInfo mediaParticipant;
     unsigned char sysInfo[UT_MEDIA_SYS_INFO_LEN];
     long mediaSize;
+    long userSize;
+    tagUTTimeTakenRecord timeTaken;
+    tagUTPalMsgRecord busMsg;
+
+    snprintf(userDotFile, sizeof(userDotFile), "%suser_dot_data.dat", dotFolder);
+    snprintf(mediaDotFile, sizeof(mediaDotFile), "%smedia_dot_data.dat", dotFolder);
+    snprintf(mmrDotFile, sizeof(mmrDotFile), "%smmr_dot_data.dat", dotFolder);
 
     /* start */
     CHECK(InitUnifiedTrack(4, 0, 0, logPath, dataPath) == UT_FAILED);
@@ -146,11 +156,61 @@ int ut_c_drive_interface(const char *logPath, const char *dataPath, const char *
     Drain();
     CHECK(FileSize(mediaDotFile) < 0);
 
-    /* reporters and bus callbacks */
+    /* reporters and bus callbacks: each becomes a user event */
+    Drain();
+    userSize = FileSize(userDotFile);
+    CHECK(userSize > 0);
+    track_http_error("https://ops.example/x", "req-1", 7, 503, "busy");
+    track_websocket_error(0, 1, "connect", "seq-1", 110, "timed out");
+    track_websocket_retry(1, 2, 3000);
+    track_websocket_heartbeat_timeout("confctrl");
+    track_websocket_heartbeat_timeout(NULL);
+    track_websocket_link_connect("confctrl", "10.0.0.9", "region", 1, "ok", 1714979289000ull, NULL, 30);
+    track_rtc_error("rtcJoin", 5, "no media");
     track_dotdata_delete_file("f.gz", 4, 0, "ops", -1);
     track_zipfile_generate_error("z.gz", 1002, 1);
     track_log_zip_error(3, "log.txt");
     track_dotdata_log("content", "func");
+    track_dotdata_parse_domain_error("ops.example", 11);
+    track_set_deploy_mode(1);
+    track_switch_deploy_mode(2, 1);
+    track_usg_websocket_detect_result(1, "10.0.0.10");
+    CHECK(track_set_local_addr("10.0.0.11") == 0);
+    CHECK(track_set_confctrl_addr("10.0.0.12") == 0);
+    CHECK(track_set_confmanage_addr("10.0.0.13") == 0);
+    CHECK(track_set_confid("conf-c") == 0);
+    CHECK(track_set_self_participant_id("p-c") == 0);
+    CHECK(track_set_media_addr("10.0.0.14", 5000) == 0);
+    CHECK(track_set_websocket_link_status(0, 5, "ok") == 0);
+    CHECK(track_set_local_addr(NULL) == 0);
+
+    memset(&timeTaken, 0, sizeof(timeTaken));
+    timeTaken.blockedNotify = 1;
+    timeTaken.useTime = 1500;
+    strcpy(timeTaken.data, "slow");
+    strcpy(timeTaken.funcName, "c_slow_func");
+    Track_SetBlockedNotifyCB("c_slow_func", OnBlocked);
+    Track_SetBlockedNotifyCB(NULL, OnBlocked);
+    Track_TimeTakenDotData(&timeTaken);
+    Track_TimeTakenDotData(NULL);
+    CHECK(blockedCalls == 1);
+    CHECK(Track_IsMainThreadDelay() == 0);
+    strcpy(timeTaken.funcName, "lum_conf_main_detect_delay");
+    timeTaken.blockedNotify = 0;
+    Track_TimeTakenDotData(&timeTaken);
+    CHECK(Track_IsMainThreadDelay() == 0); /* same millisecond as the report */
+    Track_ErrorAnalyze("c-type", "c-info");
+    Track_ErrorAnalyze(NULL, NULL);
+    Track_AnonymousAuth("10.0.0.15", "conf-c", 0);
+    Track_AnonymousAuth(NULL, NULL, 1);
+    memset(&busMsg, 0, sizeof(busMsg));
+    busMsg.seqId = 1;
+    strcpy(busMsg.sendApp, "app-a");
+    strcpy(busMsg.recvApp, "app-b");
+    PalMsgDotData(&busMsg);
+    PalMsgDotData(NULL);
+    Drain();
+    CHECK(FileSize(userDotFile) > userSize);
 
     /* clean-up and stop */
     CHECK(Track_ClearConfigPublicSdkParam() == UT_SUCCESS);

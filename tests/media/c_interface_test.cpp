@@ -3,8 +3,7 @@
 
 #include "media_test_env.h"
 
-extern "C" int ut_c_drive_interface(const char *logPath, const char *dataPath, const char *mediaDotFile,
-                                    const char *mmrDotFile);
+extern "C" int ut_c_drive_interface(const char *logPath, const char *dataPath, const char *dotFolder);
 
 TEST(CInterface, DrivesTheWholeInterface) {
     // Never deleted: the library's threads may still sleep on it at process exit.
@@ -13,7 +12,6 @@ TEST(CInterface, DrivesTheWholeInterface) {
     std::filesystem::create_directories(dir.path() + "/logs");
     std::filesystem::create_directories(dir.path() + "/data");
     const std::string root = dir.path() + "/data/dotdata/";
-    EXPECT_EQ(ut_c_drive_interface((dir.path() + "/logs").c_str(), (dir.path() + "/data").c_str(),
-                                   (root + "media_dot_data.dat").c_str(), (root + "mmr_dot_data.dat").c_str()),
+    EXPECT_EQ(ut_c_drive_interface((dir.path() + "/logs").c_str(), (dir.path() + "/data").c_str(), root.c_str()),
               0);
 }
