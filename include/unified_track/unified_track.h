@@ -143,6 +143,19 @@ UT_API OST_UT_RESULT Track_UpdateLogPath(uint32_t level, uint32_t reserved1, uin
                                          const char *logPath);
 UT_API OST_UT_RESULT Track_ConfigKeyLogSwitch(int32_t bOpen);
 
+/* API log of the SDK's modules ("sdk_api_info"): from and to are module ids (0 LUM, 1 CMS, 2 UI,
+ * 3 RTC, 4 OST, 5 SBC, 6 USG, 7 WS, 8 MS, 9 CONF). Floods and noise are dropped, long texts
+ * shortened, passwords, tokens and personal values masked. Always UT_SUCCESS. */
+#if defined(__GNUC__)
+#define UT_PRINTF_LIKE(fmt, first) __attribute__((format(printf, fmt, first)))
+#else
+#define UT_PRINTF_LIKE(fmt, first)
+#endif
+/* Formatted (at most 2999 characters); nothing is written once the library is stopping. */
+UT_API OST_UT_RESULT Track_AddTraceApiLog(int32_t from, int32_t to, const char *format, ...) UT_PRINTF_LIKE(3, 4);
+/* A ready text of any length. */
+UT_API OST_UT_RESULT Track_AddTraceApiLogStr(int32_t from, int32_t to, const char *text);
+
 /* ---- track operations --------------------------------------------------------------------- */
 
 UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param);

@@ -53,6 +53,8 @@ using LogCaptureHook = std::function<void(const LogRecord &)>;
 void SetLogCaptureHook(LogCaptureHook hook);
 }  // namespace unified_track
 
+enum UTLogFilterRule { LOG_FILTER_IP = 3, LOG_FILTER_PATH = 4 };
+
 using DotdataFunc = void (*)(const char *content, const char *functionName);
 using ZipDataFunc = void (*)(int errorCode, const char *logFileName);
 
@@ -76,6 +78,37 @@ public:
     // Compresses a rotated log file to <path>.gz and removes it; on failure calls the zip-data
     // callback with the error and the file name. Returns 0 on success.
     static int CompressLogFile(const std::string &path);
+
+    // Masks for log lines (log_filter.cpp). Texts are UTF-8; a masked character is a whole
+    // character, never a part of one. No mask leaves more of a value readable than stated here.
+    //
+    // Masks text[from, to) in place. `to` past the end means "to the end"; a range that cuts a
+    // character is widened to whole characters; an empty range changes nothing.
+    //   hideLength false: each masked character becomes '*' (the value's length stays visible);
+    //              true:  the masked characters become kMaskMarker, whatever their number.
+    //   hideAll    false: a range of 8 or more characters keeps its last character readable;
+    //              true:  nothing of the range stays readable.
+    // "Alexander Smith" (false,false) -> "**************h"; "secret" (true,true) -> " ...... ".
+    static void ReplaceSensitiveWord(std::string &text, size_t from, size_t to, bool hideLength,
+                                     bool hideAll);
+    // For every occurrence of `key`, masks the value behind it (flags as above): the characters
+    // after the next `valueStart` up to the following `valueEnd` (or the end of the text); both
+    // delimiters stay. A bare JSON value (`"pwd": 123456`) is masked up to the next ',', '}', ']'
+    // or blank. Nothing changes when an argument is empty.
+    //   ""pwd":"abc"" with key ""pwd"", '"', '"', true, true -> ""pwd":" ...... "".
+    static void FilterWithSpecifiedWord(std::string &text, const std::string &key,
+                                        const std::string &valueStart, const std::string &valueEnd,
+                                        bool hideLength, bool hideAll);
+    // A masked copy of `text` by rule:
+    //   LOG_FILTER_IP (3): every address of a list (separated by ',', ';', '|' or blanks) keeps
+    //     its first and last groups ('.' or ':' separated); the groups between become '*' each
+    //     character: "192.168.31.207" -> "192.***.**.207", "10.1.2.3:5061" -> "10.*.*.*:5061".
+    //     An address of two groups keeps the first; one of a single group its first character.
+    //   LOG_FILTER_PATH (4): the file name stays, each folder becomes one '*':
+    //     "/home/bob/logs/a.zip" -> "/*/*/*/a.zip", "C:\Users\bob\a.zip" -> "*\*\*\a.zip".
+    //   any other rule: the whole text becomes kMaskMarker (empty stays empty).
+    static std::string FilterWord(const std::string &text, int rule);
+    static constexpr const char *kMaskMarker = " ...... ";
 
 private:
     LogStream(const char *module, int level, const char *func, const char *file, int line, bool active);

@@ -3,7 +3,6 @@
 // (atomics, so MMR records can read and clear them without a lock).
 #include <cstring>
 #include <memory>
-#include <type_traits>
 
 #include <unified_track/host_services.h>
 
@@ -18,27 +17,8 @@ namespace unified_track {
 using namespace media;
 
 namespace {
-// The terminal IP goes through the log library's word filter. Until the log library offers
-// FilterWord, the address is masked here: everything after its first group becomes '*'.
-template <typename L, typename = void>
-struct HasFilterWord : std::false_type {};
-template <typename L>
-struct HasFilterWord<L, std::void_t<decltype(L::FilterWord(std::string(), 0))>> : std::true_type {};
-
-template <typename L = LogStream>
-std::string FilterTerminalIp(const std::string &ip) {
-    if constexpr (HasFilterWord<L>::value) {
-        return std::string(L::FilterWord(ip, kTerminalIpFilterRule));
-    } else {
-        std::string masked = ip;
-        size_t first = masked.find_first_of(".:");
-        if (first == std::string::npos) first = masked.size() < 4 ? masked.size() : 4;
-        for (size_t i = first + 1; i < masked.size(); ++i) {
-            if (masked[i] != '.' && masked[i] != ':') masked[i] = '*';
-        }
-        return masked;
-    }
-}
+// The terminal IP never reaches a record in full.
+std::string FilterTerminalIp(const std::string &ip) { return LogStream::FilterWord(ip, kTerminalIpFilterRule); }
 
 // The parameters of one media line, read under the parameter lock (the caller holds it).
 MediaLineParams SnapshotMediaParams(UTManager &mgr, const ContextSpecialParam &record) {

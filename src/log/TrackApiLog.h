@@ -1,0 +1,34 @@
+// The API log gate: every SDK module logs its interface calls and signalling messages through
+// here into the "sdk_api_info" module. Floods and noise are dropped, over-long texts shortened,
+// line breaks normalised and sensitive values masked before one line is written.
+#pragma once
+
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+
+class TrackApiLog {
+public:
+    // Formats (at most 2999 characters; longer output is cut) and runs the pipeline.
+    static void AddApiLogWithParam(int32_t from, int32_t to, const char *format, va_list args)
+        __attribute__((format(printf, 3, 0)));
+    // Runs the pipeline on a ready text (null is refused).
+    static void AddApiLogStr(int32_t from, int32_t to, const char *text);
+
+    // The pipeline's steps, in order.
+    // True when the text is an interface-call line ("<prefix>called...") whose prefix makes up
+    // more than a third of the recent call lines; records the call either way.
+    static bool IsAbandoned(const std::string &text);
+    static bool IsNoise(const std::string &text);
+    static void Shorten(std::string &text);
+    static void Normalise(std::string &text, int32_t from, int32_t to);
+    static void Mask(std::string &text, int32_t from, int32_t to);
+    // "" for an unknown id.
+    static const char *ModuleName(int32_t id);
+
+    // Forgets the recent calls and the drop counts (tests running in one process).
+    static void ClearFloodState();
+
+private:
+    static void Pipeline(int32_t from, int32_t to, std::string text);
+};
