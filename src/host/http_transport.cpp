@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstring>
 #include <mutex>
+#include <new>
 #include <random>
 #include <string>
 
@@ -33,24 +34,27 @@ OstHttpSendFunc g_sendFunc;  // guarded by g_sendFuncLock
 thread_local OstHttpAbortCheck t_abortCheck = nullptr;
 
 // One multi handle and one easy handle per thread: the multi handle keeps the connection cache,
-// the easy handle its TLS session cache, so a thread that sends again reuses both.
+// the easy handle its TLS session cache, so a thread that sends again reuses both. A plain
+// pointer, not an object with a destructor: registering a thread-exit destructor takes the
+// loader's lock, which the library's own unload holds while it joins the upload thread.
 struct ThreadHandles {
     CURLM *multi = nullptr;
     CURL *easy = nullptr;
-    ~ThreadHandles() { Release(); }
-    void Release() {
+    ~ThreadHandles() {
         if (easy != nullptr) curl_easy_cleanup(easy);
         if (multi != nullptr) curl_multi_cleanup(multi);
-        easy = nullptr;
-        multi = nullptr;
-    }
-    bool Ready() {
-        if (multi == nullptr) multi = curl_multi_init();
-        if (easy == nullptr) easy = curl_easy_init();
-        return multi != nullptr && easy != nullptr;
     }
 };
-thread_local ThreadHandles t_handles;
+thread_local ThreadHandles *t_handles = nullptr;
+
+ThreadHandles *Handles() {
+    if (t_handles == nullptr) t_handles = new (std::nothrow) ThreadHandles();
+    if (t_handles == nullptr) return nullptr;
+    if (t_handles->multi == nullptr) t_handles->multi = curl_multi_init();
+    if (t_handles->easy == nullptr) t_handles->easy = curl_easy_init();
+    if (t_handles->multi == nullptr || t_handles->easy == nullptr) return nullptr;
+    return t_handles;
+}
 
 struct SlistGuard {
     curl_slist *list = nullptr;
@@ -152,9 +156,10 @@ int XferInfo(void *, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
 
 int32_t SendWithCurl(tagOstHttpRequest *request) {
     std::call_once(g_curlInitOnce, [] { g_curlInitOk = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    if (!g_curlInitOk || !t_handles.Ready()) return OST_HTTP_ERR_INIT;
-    CURL *easy = t_handles.easy;
-    CURLM *multi = t_handles.multi;
+    ThreadHandles *handles = g_curlInitOk ? Handles() : nullptr;
+    if (handles == nullptr) return OST_HTTP_ERR_INIT;
+    CURL *easy = handles->easy;
+    CURLM *multi = handles->multi;
     curl_easy_reset(easy);
 
     SlistGuard headers;
@@ -299,7 +304,10 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat) {
 
 void ost_http_set_thread_abort_check(OstHttpAbortCheck check) { t_abortCheck = check; }
 
-void ost_http_close_thread_connections() { t_handles.Release(); }
+void ost_http_close_thread_connections() {
+    delete t_handles;
+    t_handles = nullptr;
+}
 
 void ost_http_set_test_timeouts_ms(uint32_t connectMs, uint32_t totalMs) {
     g_testConnectMs.store(connectMs);

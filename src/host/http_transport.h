@@ -1,7 +1,8 @@
 // HTTP transport: one blocking HTTPS POST described by a request record. libcurl with OpenSSL;
 // TLS peer and host verification are always on (CA: the certificate record's PEM file path, or
 // the system store). The handle is kept per thread so that the upload thread reuses its
-// connections and TLS sessions.
+// connections and TLS sessions; a thread that has sent releases it with
+// ost_http_close_thread_connections before it ends.
 #pragma once
 
 #include <cstddef>
@@ -98,8 +99,8 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat);
 using OstHttpAbortCheck = bool (*)();
 void ost_http_set_thread_abort_check(OstHttpAbortCheck check);
 
-// Closes the calling thread's connections and releases its handle (a thread that ends does this
-// by itself; the upload thread calls it as it ends so nothing lingers until then).
+// Closes the calling thread's connections and releases its handle. Not done at thread exit by
+// itself (see the transport's source), so every sending thread calls it before it ends.
 void ost_http_close_thread_connections();
 
 // Tests only: caps the time-outs in milliseconds (0 restores the record's values).

@@ -95,12 +95,6 @@ TEST(CorpTrustAppId, CopiesContextField7AndRejectsBadBuffers) {
     EXPECT_TRUE(capture.Records().empty());
 }
 
-TEST(CorpTrustAppId, EmptyUntilConfigured) {
-    char buffer[8] = "old";
-    GetOrignalCorpTrustAppId(buffer, sizeof(buffer));
-    EXPECT_STREQ(buffer, "");
-}
-
 TEST(PalMsgLog, LevelsMapToLogLevelsOfTheFrequencyModule) {
     LogCapture capture;
     PalMsgLogCallback(4, "E4", "bus.c", 11, "m4");

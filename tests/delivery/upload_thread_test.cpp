@@ -48,6 +48,7 @@ TEST_F(UploadThreadTest, AFolderOf1005KeepsTheNewest1000AndUploadsThemOldestFirs
     }
     StartThread();
     ASSERT_EQ(200u, clock_.WaitSleep(1));
+    ASSERT_TRUE(server_.WaitForCompleted(1000));
     auto reqs = server_.Requests();
     ASSERT_EQ(1000u, reqs.size());
     for (size_t i = 0; i < reqs.size(); ++i) {
@@ -76,6 +77,7 @@ TEST_F(UploadThreadTest, TwoRejectionsThenSuccessDeliversTheFile) {
     }
     ASSERT_EQ(200u, clock_.WaitSleep(3));
     EXPECT_FALSE(Exists(zip));
+    EXPECT_TRUE(server_.WaitForCompleted(3));
     EXPECT_EQ(3u, server_.Completed());
     EXPECT_TRUE(DeleteReports().empty());
 }
@@ -92,6 +94,7 @@ TEST_F(UploadThreadTest, ThreeRejectionsDeleteTheFileAndReportIt) {
     }
     ASSERT_EQ(200u, clock_.WaitSleep(3));
     EXPECT_FALSE(Exists(zip));
+    EXPECT_TRUE(server_.WaitForCompleted(3));
     EXPECT_EQ(3u, server_.Completed());
     EXPECT_TRUE(log.Contains("upload failed cause file error, delete file: 1700000000000.gz"));
     auto reports = DeleteReports();
@@ -112,6 +115,7 @@ TEST_F(UploadThreadTest, AnMmrFailureBacksOffAndTheNextGoodPassResetsIt) {
     clock_.Advance(1200);
     ASSERT_EQ(200u, clock_.WaitSleep(2));
     EXPECT_FALSE(Exists(zip));
+    ASSERT_TRUE(server_.WaitForCompleted(2));
     auto reqs = server_.Requests();
     ASSERT_EQ(2u, reqs.size());
     EXPECT_EQ("/v1/ops/das/mmr/report", reqs[1].path);
@@ -137,6 +141,7 @@ TEST_F(UploadThreadTest, FailuresBackOffUpToTheLimitAndTheHundredthDeletes) {
     ASSERT_EQ(1u, reports.size());
     EXPECT_EQ(5, reports[0]["fileType"].asInt());
     EXPECT_EQ(500, reports[0]["errorCode"].asInt());
+    ASSERT_TRUE(server_.WaitForCompleted(100));
     EXPECT_EQ("/v1/ops/client/report/av", server_.Requests().at(0).path);
 }
 
@@ -155,6 +160,7 @@ TEST_F(UploadThreadTest, BadFilesAreRetriedThreeTimesWithoutHoldingUpGoodOnes) {
     }
     EXPECT_TRUE(ListDir(mgr().m_userZipFolder).empty());
     // Only the two that reached the server were sent, three times each; the good one once.
+    ASSERT_TRUE(server_.WaitForCompleted(7));
     auto reqs = server_.Requests();
     EXPECT_EQ(7u, reqs.size());
     size_t good = 0;
@@ -196,7 +202,7 @@ TEST_F(UploadThreadTest, ResetAndSlowServersKeepTheFileAndBackOff) {
     EXPECT_EQ(1u, reset.Accepted());
 
     // Now a server that answers too late for the (shortened) time-out.
-    ost_http_set_test_timeouts_ms(5000, 300);
+    ost_http_set_test_timeouts_ms(5000, 1500);
     server_.Script({{200, true}});
     PointAt(server_.Port(), server_.CaFile());
     clock_.Advance(1200);
@@ -206,6 +212,7 @@ TEST_F(UploadThreadTest, ResetAndSlowServersKeepTheFileAndBackOff) {
     clock_.Advance(2200);
     ASSERT_EQ(200u, clock_.WaitSleep(3));
     EXPECT_FALSE(Exists(zip));
+    ASSERT_TRUE(server_.WaitForCompleted(2));
     auto reqs = server_.Requests();
     ASSERT_EQ(2u, reqs.size());
     // The retry of the same bytes repeats the request the server may have seen.
@@ -238,13 +245,14 @@ TEST_F(UploadThreadTest, TheTimerPacksOnlyKindsPackedBefore) {
     StopThread();
 
     mgr().m_lastUserPackTime.store(clock_.SystemTimeMs());
-    StartThread();
     const size_t base = clock_.SleepCount();
+    StartThread();
     ASSERT_EQ(200u, clock_.WaitSleep(base + 1));
     EXPECT_EQ(0u, server_.Arrivals());  // not yet a minute
     clock_.Advance(60001);
     ASSERT_EQ(200u, clock_.WaitSleep(base + 2));
     EXPECT_FALSE(Exists(mgr().m_userDotFile));
+    ASSERT_TRUE(server_.WaitForCompleted(1));
     auto reqs = server_.Requests();
     ASSERT_EQ(1u, reqs.size());
     EXPECT_EQ(Envelope("u1\n", "uuid-1"), reqs[0].body);
