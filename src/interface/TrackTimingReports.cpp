@@ -18,21 +18,9 @@ using unified_track::BlockedNotifyRegistry;
 using unified_track::MainDelayTracker;
 using unified_track::MsgReportLimiter;
 using unified_track::QueueReportEvent;
+using unified_track::Guarded;
 using unified_track::SecureString;
 namespace text = unified_track::reporter_text;
-
-namespace {
-
-template <typename F>
-void Guarded(F &&body) noexcept {
-    try {
-        body();
-    } catch (...) {
-        // A report is best effort; the caller must never see a failure.
-    }
-}
-
-}  // namespace
 
 extern "C" {
 

@@ -16,4 +16,13 @@ void QueueReportEvent(const char *event, const char *arg2, const SecureString &p
 // The link and transport reporters' way: arg2 "0", captured now, under "_Track_AddUserTrack".
 void QueueLinkEvent(const char *event, const SecureString &payload);
 
+// Runs a report's body; a report is best effort and its caller must never see a failure.
+template <typename F>
+void Guarded(F &&body) noexcept {
+    try {
+        body();
+    } catch (...) {
+    }
+}
+
 }  // namespace unified_track

@@ -12,19 +12,11 @@
 
 using unified_track::LinkState;
 using unified_track::QueueLinkEvent;
+using unified_track::Guarded;
 using unified_track::SecureString;
 namespace text = unified_track::reporter_text;
 
 namespace {
-
-template <typename F>
-void Guarded(F &&body) noexcept {
-    try {
-        body();
-    } catch (...) {
-        // A report is best effort; the caller must never see a failure.
-    }
-}
 
 template <typename F>
 int32_t GuardedSetter(F &&body) noexcept {

@@ -20,6 +20,7 @@
 #include "host/clock.h"
 #include "host/http_transport.h"
 #include "manager/UTManager.h"
+#include "manager/UTThreadMgr.h"
 #include "support/https_collector.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -134,6 +135,9 @@ protected:
     }
     void TearDown() override {
         StopThread();
+        // Reports queued to the command thread read the clock: let them finish before it goes.
+        unified_track::UTThreadMgr::GetInstance().PushCmd(
+            std::function<OST_UT_RESULT()>([] { return OST_UT_RESULT(UT_SUCCESS); }), "_test_drain");
         ost_http_close_thread_connections();
         ost_http_set_send_func(nullptr);
         ost_http_set_test_timeouts_ms(0, 0);
