@@ -1,10 +1,14 @@
 // Media records through the exported interface and the manager: exact lines, the event-id rule,
-// the context cache, the packing threshold and the refusals.
+// the context cache, the packing threshold and the refusals; then the MediaTrack family: call
+// state, the records it sends and the "Call Start" show information.
 #include <unified_track/host_services.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <regex>
+#include <thread>
 
 #include "manager/UTManager.h"
 #include "media_test_env.h"
@@ -30,6 +34,13 @@ size_t MediaCacheSize() {
     std::lock_guard<unified_track::RecursiveLock> lock(UTManager::ParamLock());
     return UTManager::GetInstance().m_mediaCache.size();
 }
+std::string LastLine(const std::string &content) {
+    const size_t start = content.rfind('\n', content.size() < 2 ? 0 : content.size() - 2);
+    return content.substr(start == std::string::npos ? 0 : start + 1);
+}
+std::string ShowInfoLine(const std::string &confId, const std::string &values) {
+    return "30001" + kPrefixTail + "|" + confId + "|[" + kHeader + "\"-\",\"" + values + "\"]\n";
+}
 }  // namespace
 
 TEST_F(MediaEnv, LinesAreWrittenByteExact) {
@@ -46,10 +57,17 @@ TEST_F(MediaEnv, LinesAreWrittenByteExact) {
                                   "\"a\",\"b\"]\n" + "40000" + kPrefixTail + "|conf|y\n" + "30009" + kPrefixTail +
                                   "\n");
 
-    // The terminal address is filtered before it goes into the reserves.
+    // The terminal address is filtered before it goes into the reserves; a participant id without
+    // a NUL is cut at the end of its field.
     ASSERT_EQ(Track_SetStunInfo("192.168.31.207", 3478), UT_SUCCESS);
+    tagMediaParticipantInfo info = {5, 6, ""};
+    std::memset(info.participantId, 'x', sizeof(info.participantId));
+    EXPECT_EQ(MediaTrack_SetPaticipantInfo(&info), UT_SUCCESS);
     const std::string reserves = UTManager::GetInstance().GetTrackReserves();
-    EXPECT_NE(reserves.find("\"terminalIp\":\""), std::string::npos) << reserves;
+    EXPECT_NE(reserves.find("\"mNumber\":5,\"participantId\":\"" + std::string(sizeof(info.participantId), 'x') +
+                            "\",\"tNumber\":6,\"terminalIp\":\""),
+              std::string::npos)
+        << reserves;
     EXPECT_EQ(reserves.find("192.168.31.207"), std::string::npos) << reserves;
 }
 
@@ -67,7 +85,6 @@ TEST_F(MediaEnv, UnknownEventWithoutUuidIsRejected) {
     EXPECT_EQ(mgr.AddMediaTrack(Record("30009", "p"), false), UT_SUCCESS);
     const std::string line = MediaContent();
     EXPECT_EQ(line.rfind(std::string("30009|") + kWallText + "|-|-|-|-|{\"deviceId\":\"\",", 0), 0u) << line;
-    EXPECT_EQ(line.substr(line.size() - 21), "\"terminalType\":\"\"}|p\n");
 }
 
 TEST_F(MediaEnv, RecordsWaitForTheContextUpTo513) {
@@ -95,14 +112,14 @@ TEST_F(MediaEnv, RecordsWaitForTheContextUpTo513) {
     ASSERT_EQ(mgr.AddMediaTrack(Record("30009", "after"), false), UT_SUCCESS);
 
     const std::string all = MediaContent();
-    size_t pos = all.find("|n514\n");
-    for (int i = 1; i <= 513; ++i) {
-        size_t next = all.find("|n" + std::to_string(i) + "\n");
-        ASSERT_NE(next, std::string::npos) << i;
-        EXPECT_GT(next, pos) << i;
-        pos = next;
+    std::vector<std::string> order, expected = {"n514"};
+    const std::regex payload(R"(\|(n\d+|after)\n)");
+    for (std::sregex_iterator it(all.begin(), all.end(), payload), end; it != end; ++it) {
+        order.push_back((*it)[1]);
     }
-    EXPECT_GT(all.find("|after\n"), pos);
+    for (int i = 1; i <= 513; ++i) expected.push_back("n" + std::to_string(i));
+    expected.push_back("after");
+    EXPECT_EQ(order, expected);
 }
 
 TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
@@ -112,7 +129,6 @@ TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
     Drain();
     const std::string first = ut_test::ReadFile(MediaDotFile());
     const int32_t s = static_cast<int32_t>(first.size());
-    ASSERT_GT(s, 0);
     // A payload of n characters makes a line of s - 1 + n bytes.
     const std::string fill(static_cast<size_t>(9216 - s - (s - 1)), 'f');
     tagUTContextSpecialParam two = Plain("30014", fill.c_str()), three = Plain("30014", "b");
@@ -146,9 +162,88 @@ TEST_F(MediaEnv, RefusedWhileSwitchedOff) {
     EXPECT_FALSE(std::filesystem::exists(MmrDotFile()));
 }
 
+// A stopped library drops records quietly; one never started refuses them.
 TEST(MediaExports, RecordsBeforeInitAreRefused) {
     UTManager &mgr = UTManager::GetInstance();
     EXPECT_EQ(mgr.AddMediaTrack(Record("30009", "p"), false), UT_NOT_INITED);
     EXPECT_EQ(mgr.AddMMRTrack(new char[2]{'x', 0}, 2, 0), UT_NOT_INITED);
     EXPECT_EQ(mgr.AddMMRTrack(nullptr, 0, 1), UT_NOT_INITED);
+}
+
+class MediaTrackFamily : public MediaEnv {
+protected:
+    std::string SendShowInfo() {
+        MediaTrack_AddStaticShowInfo();
+        Drain();
+        return LastLine(MediaContent());
+    }
+};
+
+TEST_F(MediaTrackFamily, DataRecordCarriesTheConferenceId) {
+    ConfigureAll();
+    EXPECT_STREQ(MediaTrack_GetConfId(), "");
+    EXPECT_EQ(MediaTrack_AddDataConfDotData(30014, "hello", 0), UT_SUCCESS);
+    Drain();
+    EXPECT_EQ(LastLine(MediaContent()), "30014" + kPrefixTail + "|-|hello\n");
+
+    MediaTrack_SetConfId("conf-9");
+    MediaTrack_SetConfId(nullptr);  // ignored
+    EXPECT_TRUE(log_.Contains("conf id is null"));
+    EXPECT_EQ(MediaTrack_AddDataConfDotData(-1, "", 0), UT_SUCCESS);
+    Drain();
+    EXPECT_EQ(LastLine(MediaContent()), "4294967295" + kPrefixTail + "|conf-9|\n");
+
+    MediaTrack_SetConfServeType(nullptr);
+    EXPECT_TRUE(log_.Contains("confType is null"));
+    ASSERT_TRUE(log_.Contains("set confId conf-9"));
+    for (const auto &line : log_.Find("", -1, "set confId conf-9")) EXPECT_EQ(line.file, "MediaDotData");
+}
+
+TEST_F(MediaTrackFamily, ShowInfoValuesAndOverLongTexts) {
+    ConfigureAll();
+    const std::string name31(31, 'd');
+    MediaTrack_SetAudioDecoderNameAndSample(name31.c_str(), 8000);
+    MediaTrack_SetAudioDecoderNameAndSample(nullptr, 16000);  // ends the call: rate kept too
+    EXPECT_TRUE(log_.Contains("MediaTrack_SetAudioDecoderNameAndSample null"));
+    EXPECT_EQ(SendShowInfo(), ShowInfoLine("-", name31 + R"(","10","Call Start","0","0","0","-","8000","0)"));
+
+    const std::string name32(32, 'd');
+    MediaTrack_SetAudioDecoderNameAndSample(name32.c_str(), 0);
+    EXPECT_GE(log_.Count("secure func return err:"), 1u);
+    tagMediaCpuMemInfo info;
+    std::memset(&info, 'x', sizeof(info));  // text without a NUL
+    info.number1 = info.number2 = info.number3 = 0;
+    MediaTrack_SetCpuAndMemoryInfo(&info);
+    EXPECT_EQ(SendShowInfo(), ShowInfoLine("-", R"(-","10","Call Start","0","0","0","-","8000","0)"));
+    MediaTrack_SetAudioDecoderNameAndSample(std::string(100000, 'n').c_str(), 1);
+
+    // Zeroes and empty texts keep the earlier values.
+    MediaTrack_SetConfId("c-1");
+    MediaTrack_SetAudioDecoderNameAndSample("OPUS", 48000);
+    MediaTrack_SetAudioDecoderNameAndSample("AAC", 0);
+    tagMediaCpuMemInfo cpu = {11, 22, 33, "cpu 5%"}, zeroes = {0, 4294967295u, 0, ""};
+    MediaTrack_SetCpuAndMemoryInfo(&cpu);
+    MediaTrack_SetCpuAndMemoryInfo(&zeroes);
+    MediaTrack_SetCpuAndMemoryInfo(nullptr);
+    EXPECT_EQ(SendShowInfo(),
+              ShowInfoLine("c-1", R"(AAC","10","Call Start","11","4294967295","33","cpu 5%","48000","0)"));
+    EXPECT_TRUE(log_.Contains("MediaTrack_SetAudioDecoderNameAndSample OPUS"));
+}
+
+TEST_F(MediaTrackFamily, CallStateIsSafeAcrossThreads) {
+    ConfigureAll();
+    std::thread setter([] {
+        tagMediaCpuMemInfo info = {0, 0, 0, "t"};
+        for (int i = 1; i <= 300; ++i) {
+            MediaTrack_SetConfId(i % 2 ? "odd" : "even");
+            MediaTrack_SetAudioDecoderNameAndSample(i % 2 ? "A" : "B", i);
+            info.number1 = static_cast<uint32_t>(i);
+            MediaTrack_SetCpuAndMemoryInfo(&info);
+        }
+    });
+    for (int i = 0; i < 100; ++i) MediaTrack_AddStaticShowInfo();
+    setter.join();
+    Drain();
+    const std::string content = MediaContent();
+    EXPECT_EQ(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')), 100u);
 }

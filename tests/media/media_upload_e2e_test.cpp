@@ -47,18 +47,14 @@ TEST_F(MediaEnv, MediaAndMmrRecordsReachTheServerOnTheirOwnPaths) {
     ASSERT_LT(collector.CaFile().size(), sizeof(cert.certInfo));
     std::memcpy(cert.certInfo, collector.CaFile().c_str(), collector.CaFile().size() + 1);
     ASSERT_EQ(Track_SetCertInfo(&cert), UT_SUCCESS);
-    tagUTTransferParam transfer = {};
-    transfer.token = "tok-media";
-    transfer.serverAddr = "127.0.0.1";
-    transfer.port = static_cast<uint16_t>(collector.Port());
-    transfer.isProxyOff = 1;
+    tagUTTransferParam transfer = {nullptr, "tok-media", nullptr, "127.0.0.1", 1,
+                                   static_cast<uint16_t>(collector.Port()), {}, 0, nullptr, nullptr, nullptr};
     ASSERT_EQ(Track_ConfigUploadParam(&transfer), UT_SUCCESS);
 
     // Wake the upload thread until the collector has recorded both kinds (bounded).
     auto find = [](const std::vector<ut_test::CollectedRequest> &requests, const std::string &path) {
-        auto it = std::find_if(requests.begin(), requests.end(), [&](const ut_test::CollectedRequest &r) {
-            return r.path.size() >= path.size() && r.path.compare(r.path.size() - path.size(), path.size(), path) == 0;
-        });
+        auto it = std::find_if(requests.begin(), requests.end(),
+                               [&](const ut_test::CollectedRequest &r) { return r.path.find(path) != std::string::npos; });
         return it == requests.end() ? nullptr : &*it;
     };
     std::vector<ut_test::CollectedRequest> requests;
