@@ -2,8 +2,6 @@
 // rule, the track-reserves buffer limit, and the MMR text helpers (placeholders, user-name masking).
 #include <gtest/gtest.h>
 
-#include <string>
-
 #include "manager/UTMediaFormat.h"
 
 using namespace unified_track;
@@ -28,16 +26,11 @@ TEST(MediaLine, PayloadEndingsClientHeaderAndEventIds) {
               "30009|2024-05-06 07:08:09.010 +0800|-|-|-|-|-|x|y\n");
     EXPECT_EQ(BuildMediaLine(Record("", ""), "", p), "-|-|-|-|-|-|-\n");
 
-    p.uuid = "uuid-1";
-    p.account = "alice";
-    p.reserve1 = "corp";
-    p.cloudusgIp = "cu";
-    p.sbcIp = "sbc";
     for (int i = 0; i < 13; ++i) p.context[i] = "c" + std::to_string(i + 1);
     p.context[3] = "";
     p.trackReserves = "{TR}";
     const std::string header = "\"6.0\",\"c1\",\"c2\",\"c3\",\"-\",\"c5\",\"c6\",\"c7\",\"c8\",\"c9\",\"c10\","
-                               "\"c11\",\"c12\",\"c13\",\"cu\",\"sbc\",";
+                               "\"c11\",\"c12\",\"c13\",\"-\",\"-\",";
     struct Row {
         const char *id, *payload;
         std::string tail;  // behind the track reserves
@@ -56,7 +49,7 @@ TEST(MediaLine, PayloadEndingsClientHeaderAndEventIds) {
     };
     for (const Row &row : rows) {
         EXPECT_EQ(BuildMediaLine(Record(row.id, row.payload), kTime, p),
-                  std::string(row.id) + "|2024-05-06 07:08:09.010 +0800|uuid-1|a****|corp|-|{TR}" + row.tail)
+                  std::string(row.id) + "|2024-05-06 07:08:09.010 +0800|-|-|-|-|{TR}" + row.tail)
             << row.id << " " << row.payload;
     }
     for (const char *id : {"30007", "30001", "30014", "23001", "30009"}) EXPECT_TRUE(IsAcceptedEventId(id)) << id;
