@@ -11,8 +11,6 @@
 int ut_c_drive_interface(const char *logPath, const char *dataPath) {
     char version[64];
     tagUTContextSpecialParam media = {"30014", NULL, NULL, NULL, "conf|c-media", 0, 0};
-    tagMediaCpuMemInfo cpu = {1, 0, 0, "cpu"};
-    tagMediaParticipantInfo participant = {3, 0, "p-media"};
     unsigned char sysInfo[UT_MEDIA_SYS_INFO_LEN];
 
     CHECK(InitUnifiedTrack(3, 0, 0, logPath, dataPath) == UT_SUCCESS);
@@ -31,8 +29,8 @@ int ut_c_drive_interface(const char *logPath, const char *dataPath) {
     CHECK(strcmp(MediaTrack_GetConfId(), "conf-c") == 0);
     MediaTrack_SetConfServeType("MCU");
     MediaTrack_SetAudioDecoderNameAndSample("OPUS", 48000);
-    MediaTrack_SetCpuAndMemoryInfo(&cpu);
-    CHECK(MediaTrack_SetPaticipantInfo(&participant) == UT_SUCCESS);
+    MediaTrack_SetCpuAndMemoryInfo(&(tagMediaCpuMemInfo){1, 0, 0, "cpu"});
+    CHECK(MediaTrack_SetPaticipantInfo(&(tagMediaParticipantInfo){3, 0, "p-media"}) == UT_SUCCESS);
     CHECK(MediaTrack_SetPaticipantInfo(NULL) == UT_FAILED);
     memset(sysInfo, 0xAA, sizeof(sysInfo));
     CHECK(MediaTrack_GetSysInfo(sysInfo) == sysInfo && sysInfo[0] == 0 && sysInfo[UT_MEDIA_SYS_INFO_LEN - 1] == 0);

@@ -1,9 +1,10 @@
 // MMR records: placeholders, the counter hand-over, user-name masking, the export's length
 // checks, immediate packing, and the message counters.
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <regex>
+#include <sstream>
 #include <thread>
 
 #include "manager/UTManager.h"
@@ -35,9 +36,10 @@ TEST_F(MediaEnv, MmrPlaceholdersMaskingAndCounterHandOver) {
               UT_SUCCESS);
     Drain();
     const std::string content = MmrContent();
-    std::smatch m;
-    ASSERT_TRUE(std::regex_search(content, m, std::regex(R"("l":"2,0,0,0,0,0,0,0,0,(\d+),1")"))) << content;
-    const std::string ninth = m[1];
+    const std::string list = R"("l":"2,0,0,0,0,0,0,0,0,)";
+    const size_t found = content.find(list), at = found + list.size();
+    ASSERT_NE(found, std::string::npos) << content;
+    const std::string ninth = content.substr(at, content.find(',', at) - at);
     EXPECT_LE(std::stoul(ninth), 2u);
     EXPECT_EQ(content, R"({"v":"1.2.3","s":)" + std::to_string(3 + std::stoul(ninth)) +
                            R"(,"l":"2,0,0,0,0,0,0,0,0,)" + ninth +
@@ -55,11 +57,11 @@ TEST_F(MediaEnv, MmrWithOneCountFormKeepsTheCounters) {
     Drain();
     EXPECT_EQ(Counter(3), 1u);
     const std::string content = MmrContent();
-    std::smatch m;
-    ASSERT_TRUE(std::regex_match(content, m, std::regex(R"(sum=(\d+),list=0,0,0,1,0,0,0,0,0,(\d+),0;,)")))
-        << content;
+    unsigned long sum = 0, ninth = 0;
+    int end = 0;
+    ASSERT_EQ(std::sscanf(content.c_str(), "sum=%lu,list=0,0,0,1,0,0,0,0,0,%lu,0;,%n", &sum, &ninth, &end), 2);
+    EXPECT_EQ(static_cast<size_t>(end), content.size()) << content;
     // The second record may have seen one more finished command.
-    const unsigned long sum = std::stoul(m[1]), ninth = std::stoul(m[2]);
     EXPECT_TRUE(sum == ninth + 1 || sum == ninth) << content;
 }
 
@@ -118,7 +120,7 @@ TEST_F(MediaEnv, CounterHandOverLosesNoBump) {
             running.fetch_sub(1);
         });
     }
-    int records = 0;
+    uint64_t records = 0;
     do {
         char *text = std::strcpy(new char[40], "msgCountDotSumValue msgCountDotValue");
         EXPECT_EQ(UTManager::GetInstance().AddMMRTrack(text, 40, 0), UT_SUCCESS);
@@ -126,13 +128,15 @@ TEST_F(MediaEnv, CounterHandOverLosesNoBump) {
     } while (running.load() > 0 || records < 2);
     for (auto &thread : threads) thread.join();
 
-    // Each record reads "<sum> <c0>,<c1>,...,<c10>,"; only a sum is followed by a space.
-    const std::string content = MmrContent();
-    const std::regex record(R"(-?\d+ \d+,\d+,(\d+),(?:\d+,){8})");
-    uint64_t taken = 0;
-    int parsed = 0;
-    for (std::sregex_iterator it(content.begin(), content.end(), record), end; it != end; ++it, ++parsed) {
-        taken += std::stoul((*it)[1]);
+    // Each record reads "<sum> <c0>,<c1>,...,<c10>,".
+    std::istringstream in(MmrContent());
+    int64_t sum = 0;
+    uint32_t counts[11] = {};
+    char comma = 0;
+    uint64_t taken = 0, parsed = 0;
+    for (; in >> sum; ++parsed) {
+        for (uint32_t &count : counts) in >> count >> comma;
+        taken += counts[2];
     }
     EXPECT_EQ(parsed, records);
     EXPECT_EQ(taken + Counter(2), static_cast<uint64_t>(kThreads) * kBumps);
