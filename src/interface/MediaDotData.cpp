@@ -86,27 +86,38 @@ UT_API void MediaTrack_AddStaticShowInfo(void) {
 }
 
 UT_API const char *MediaTrack_GetConfId(void) {
-    MediaCallState &state = State();
-    std::lock_guard<std::recursive_mutex> lock(state.lock);
-    return state.confId.c_str();
+    try {
+        MediaCallState &state = State();
+        std::lock_guard<std::recursive_mutex> lock(state.lock);
+        return state.confId.c_str();
+    } catch (...) {
+        return "";
+    }
 }
 
 UT_API void *MediaTrack_GetSysInfo(void *block) {
     if (block == nullptr) return nullptr;
-    MediaCallState &state = State();
-    std::lock_guard<std::recursive_mutex> lock(state.lock);
-    std::memcpy(block, state.sysInfo, sizeof(state.sysInfo));
+    try {
+        MediaCallState &state = State();
+        std::lock_guard<std::recursive_mutex> lock(state.lock);
+        std::memcpy(block, state.sysInfo, sizeof(state.sysInfo));
+    } catch (...) {
+        std::memset(block, 0, kSysInfoSize);
+    }
     return block;
 }
 
 UT_API void MediaTrack_SetAudioDecoderNameAndSample(const char *name, int32_t sampleRate) {
-    MEDIA_LOG(LOG_INFO, __PRETTY_FUNCTION__, UT_MEDIA_LOG_DECODER, name != nullptr ? name : "null");
-    if (name == nullptr) return;
-    MediaCallState &state = State();
-    std::lock_guard<std::recursive_mutex> lock(state.lock);
-    int ret = strcpy_s(state.decoderName, sizeof(state.decoderName), name);
-    if (sampleRate != 0) state.sampleRate = static_cast<uint32_t>(sampleRate);
-    if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+    try {
+        MEDIA_LOG(LOG_INFO, __PRETTY_FUNCTION__, UT_MEDIA_LOG_DECODER, name != nullptr ? name : "null");
+        if (name == nullptr) return;
+        MediaCallState &state = State();
+        std::lock_guard<std::recursive_mutex> lock(state.lock);
+        int ret = strcpy_s(state.decoderName, sizeof(state.decoderName), name);
+        if (sampleRate != 0) state.sampleRate = static_cast<uint32_t>(sampleRate);
+        if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+    } catch (...) {
+    }
 }
 
 UT_API void MediaTrack_SetConfId(const char *confId) {
@@ -139,15 +150,19 @@ UT_API void MediaTrack_SetConfServeType(const char *type) {
 
 UT_API void MediaTrack_SetCpuAndMemoryInfo(const tagMediaCpuMemInfo *info) {
     if (info == nullptr) return;
-    MediaCallState &state = State();
-    std::lock_guard<std::recursive_mutex> lock(state.lock);
-    const uint32_t numbers[3] = {info->number1, info->number2, info->number3};
-    for (int i = 0; i < 3; ++i) {
-        if (numbers[i] != 0) state.cpuMemNumbers[i] = numbers[i];
+    try {
+        MediaCallState &state = State();
+        std::lock_guard<std::recursive_mutex> lock(state.lock);
+        const uint32_t numbers[3] = {info->number1, info->number2, info->number3};
+        for (int i = 0; i < 3; ++i) {
+            if (numbers[i] != 0) state.cpuMemNumbers[i] = numbers[i];
+        }
+        if (info->text[0] == '\0') return;
+        // The text is read up to its NUL or the end of its array, never further.
+        int ret = strcpy_s(state.cpuMemText, sizeof(state.cpuMemText), info->text);
+        if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+    } catch (...) {
     }
-    if (info->text[0] == '\0') return;
-    int ret = strcpy_s(state.cpuMemText, sizeof(state.cpuMemText), info->text);
-    if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
 }
 
 UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo *info) {

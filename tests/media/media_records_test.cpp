@@ -1,9 +1,14 @@
 // Media records through the exported interface and the manager: exact lines, the event-id rule,
-// the context cache and the packing threshold.
+// the context cache, the packing threshold and the refusals; then the MediaTrack family: call
+// state, the records it sends and the "Call Start" show information.
 #include <unified_track/host_services.h>
 
+#include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <mutex>
+#include <sstream>
+#include <thread>
 
 #include "manager/UTManager.h"
 #include "media_test_env.h"
@@ -13,15 +18,8 @@ using unified_track::ContextSpecialParam;
 using unified_track::UTManager;
 
 namespace {
-const std::string kReserves =
-    "{\"deviceId\":\"DEVI****\",\"mNumber\":7,\"participantId\":\"p-1\",\"tNumber\":9,"
-    "\"terminalIp\":\"\",\"osName\":\"Linux\",\"trackVersion\":\"v9.0\",\"appVersion\":\"1.2.3\","
-    "\"terminalType\":\"PC\"}";
-const std::string kPrefixTail = std::string("|") + kWallText + "|uuid-1|a****|corp|-|" + kReserves;
-
 tagUTContextSpecialParam Plain(const char *eventId, const char *payload) {
-    tagUTContextSpecialParam p = {eventId, "name", "a2", "a3", payload, 1, 2};
-    return p;
+    return tagUTContextSpecialParam{eventId, "name", "a2", "a3", payload, 1, 2};
 }
 
 ContextSpecialParam Record(const std::string &eventId, const std::string &payload) {
@@ -36,32 +34,40 @@ size_t MediaCacheSize() {
     std::lock_guard<unified_track::RecursiveLock> lock(UTManager::ParamLock());
     return UTManager::GetInstance().m_mediaCache.size();
 }
+std::string LastLine(const std::string &content) {
+    const size_t start = content.rfind('\n', content.size() < 2 ? 0 : content.size() - 2);
+    return content.substr(start == std::string::npos ? 0 : start + 1);
+}
+std::string ShowInfoLine(const std::string &confId, const std::string &values) {
+    return "30001" + kPrefixTail + "|" + confId + "|[" + kHeader + "\"-\",\"" + values + "\"]\n";
+}
 }  // namespace
 
 TEST_F(MediaEnv, LinesAreWrittenByteExact) {
     ConfigureAll();
-    ASSERT_EQ(OstSetGlobalCfg(57, "store-57", 8), 0);
-    tagUTContextSpecialParam a = Plain("30014", "conf|x");
-    tagUTContextSpecialParam b = Plain("30001", "conf|[\"a\",\"b\"]");
-    tagUTContextSpecialParam c = Plain("40000", "conf|y\n");  // any event once a uuid is known
-    tagUTContextSpecialParam d = Plain("30009", nullptr);
-    for (auto *p : {&a, &b, &c, &d}) EXPECT_EQ(Track_AddMediaTrack(p, 0), UT_SUCCESS);
+    ASSERT_EQ(OstSetGlobalCfg(57, "store-57", 8), 0);  // replaces context field 7 in the header
+    tagUTContextSpecialParam records[] = {Plain("30014", "conf|x"), Plain("30001", "conf|[\"a\",\"b\"]"),
+                                          Plain("40000", "conf|y\n"),  // any event once a uuid is known
+                                          Plain("30009", nullptr)};
+    for (auto &record : records) EXPECT_EQ(Track_AddMediaTrack(&record, 0), UT_SUCCESS);
     Drain();
+    std::string header = kHeader;
+    header.replace(header.find("\"c7\""), 4, "\"store-57\"");
+    EXPECT_EQ(MediaContent(), "30014" + kPrefixTail + "|conf|x\n" + "30001" + kPrefixTail + "|conf|[" + header +
+                                  "\"a\",\"b\"]\n" + "40000" + kPrefixTail + "|conf|y\n" + "30009" + kPrefixTail +
+                                  "\n");
 
-    const std::string header =
-        "\"6.0\",\"1.2.3\",\"DEVICE12\",\"c3\",\"c4\",\"c5\",\"c6\",\"store-57\",\"c8\",\"Linux\","
-        "\"c10\",\"c11\",\"c12\",\"c13\",\"cu\",\"sbc\",";
-    EXPECT_EQ(MediaContent(), "30014" + kPrefixTail + "|conf|x\n" +
-                                  "30001" + kPrefixTail + "|conf|[" + header + "\"a\",\"b\"]\n" +
-                                  "40000" + kPrefixTail + "|conf|y\n" +
-                                  "30009" + kPrefixTail + "\n");
-}
-
-TEST_F(MediaEnv, TerminalIpIsFilteredInTheReserves) {
-    ConfigureAll();
+    // The terminal address is filtered before it goes into the reserves; a participant id without
+    // a NUL is cut at the end of its field.
     ASSERT_EQ(Track_SetStunInfo("192.168.31.207", 3478), UT_SUCCESS);
+    tagMediaParticipantInfo info = {5, 6, ""};
+    std::memset(info.participantId, 'x', sizeof(info.participantId));
+    EXPECT_EQ(MediaTrack_SetPaticipantInfo(&info), UT_SUCCESS);
     const std::string reserves = UTManager::GetInstance().GetTrackReserves();
-    EXPECT_NE(reserves.find("\"terminalIp\":\""), std::string::npos) << reserves;
+    EXPECT_NE(reserves.find("\"mNumber\":5,\"participantId\":\"" + std::string(sizeof(info.participantId), 'x') +
+                            "\",\"tNumber\":6,\"terminalIp\":\""),
+              std::string::npos)
+        << reserves;
     EXPECT_EQ(reserves.find("192.168.31.207"), std::string::npos) << reserves;
 }
 
@@ -77,10 +83,7 @@ TEST_F(MediaEnv, UnknownEventWithoutUuidIsRejected) {
     EXPECT_FALSE(std::filesystem::exists(MediaDotFile()));
 
     EXPECT_EQ(mgr.AddMediaTrack(Record("30009", "p"), false), UT_SUCCESS);
-    const std::string reserves =
-        "{\"deviceId\":\"\",\"mNumber\":0,\"participantId\":\"\",\"tNumber\":0,\"terminalIp\":\"\","
-        "\"osName\":\"\",\"trackVersion\":\"v9.0\",\"appVersion\":\"\",\"terminalType\":\"\"}";
-    EXPECT_EQ(MediaContent(), std::string("30009|") + kWallText + "|-|-|-|-|" + reserves + "|p\n");
+    EXPECT_EQ(MediaContent().rfind(std::string("30009|") + kWallText + "|-|-|-|-|{\"deviceId\":\"\",", 0), 0u);
 }
 
 TEST_F(MediaEnv, RecordsWaitForTheContextUpTo513) {
@@ -90,13 +93,10 @@ TEST_F(MediaEnv, RecordsWaitForTheContextUpTo513) {
     for (int i = 1; i <= 514; ++i) {
         ASSERT_EQ(mgr.AddMediaTrack(Record("30009", "n" + std::to_string(i)), false), UT_SUCCESS);
     }
-    EXPECT_EQ(MediaCacheSize(), 513u);
-    const std::string written = MediaContent();
-    ASSERT_EQ(std::count(written.begin(), written.end(), '\n'), 1);
-    EXPECT_NE(written.find("|n514\n"), std::string::npos);
+    EXPECT_EQ(MediaCacheSize(), 513u);  // the 514th is written at once
 
-    // The context configuration writes the held records (after the held user records), in
-    // arrival order, ahead of any later record.
+    // The context configuration writes the held records behind the held user records (only when
+    // there are some), in arrival order, ahead of any later record.
     tagUTContextSpecialParam user = {"2", "ut_event_x", nullptr, nullptr, nullptr, 0, 0};
     ASSERT_EQ(Track_AddUserTrack(&user), UT_SUCCESS);
     Drain();
@@ -107,15 +107,12 @@ TEST_F(MediaEnv, RecordsWaitForTheContextUpTo513) {
     EXPECT_EQ(log_.Count("add cache media data: 30009"), 513u);
     ASSERT_EQ(mgr.AddMediaTrack(Record("30009", "after"), false), UT_SUCCESS);
 
-    const std::string all = MediaContent();
-    size_t pos = all.find("|n514\n");
-    for (int i = 1; i <= 513; ++i) {
-        size_t next = all.find("|n" + std::to_string(i) + "\n");
-        ASSERT_NE(next, std::string::npos) << i;
-        EXPECT_GT(next, pos) << i;
-        pos = next;
-    }
-    EXPECT_GT(all.find("|after\n"), pos);
+    std::vector<std::string> order, expected = {"n514"};
+    std::istringstream lines(MediaContent());
+    for (std::string line; std::getline(lines, line);) order.push_back(line.substr(line.rfind('|') + 1));
+    for (int i = 1; i <= 513; ++i) expected.push_back("n" + std::to_string(i));
+    expected.push_back("after");
+    EXPECT_EQ(order, expected);
 }
 
 TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
@@ -125,16 +122,13 @@ TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
     Drain();
     const std::string first = ut_test::ReadFile(MediaDotFile());
     const int32_t s = static_cast<int32_t>(first.size());
-    ASSERT_GT(s, 0);
     // A payload of n characters makes a line of s - 1 + n bytes.
     const std::string fill(static_cast<size_t>(9216 - s - (s - 1)), 'f');
-    tagUTContextSpecialParam two = Plain("30014", fill.c_str());
+    tagUTContextSpecialParam two = Plain("30014", fill.c_str()), three = Plain("30014", "b");
     Track_AddMediaTrack(&two, 0);
     Drain();
     EXPECT_EQ(std::filesystem::file_size(MediaDotFile()), 9216u);
     EXPECT_EQ(log_.Count(" byte, uploadNow="), 0u);
-
-    tagUTContextSpecialParam three = Plain("30014", "b");
     Track_AddMediaTrack(&three, 0);
     Drain();
     EXPECT_TRUE(log_.Contains("file size = " + std::to_string(9216 + s) + " byte, uploadNow=0, zip!"));
@@ -145,9 +139,8 @@ TEST_F(MediaEnv, PackedPastThresholdOrWhenAsked) {
     EXPECT_EQ(log_.Count(" byte, uploadNow="), 2u);
     EXPECT_FALSE(std::filesystem::exists(MediaDotFile()));
     EXPECT_EQ(ZipFiles(MediaZipFolder()).size(), 2u);
-    const std::string all = MediaContent();
-    EXPECT_EQ(all, first + first.substr(0, first.size() - 2) + fill + "\n" +
-                       first.substr(0, first.size() - 2) + "b\n" + first);
+    const std::string stem = first.substr(0, first.size() - 2);
+    EXPECT_EQ(MediaContent(), first + stem + fill + "\n" + stem + "b\n" + first);
 }
 
 TEST_F(MediaEnv, RefusedWhileSwitchedOff) {
@@ -157,20 +150,91 @@ TEST_F(MediaEnv, RefusedWhileSwitchedOff) {
     EXPECT_EQ(mgr.AddMediaTrack(Record("30009", "p"), false), UT_DOT_SWITCH_OFF);
     EXPECT_EQ(mgr.DoAddMediaTrack(Record("30009", "p"), false), UT_DOT_SWITCH_OFF);
     EXPECT_EQ(mgr.AddCacheMediaTrack(), UT_DOT_SWITCH_OFF);
-    char *text = new char[4]{'a', 'b', 'c', 0};
-    EXPECT_EQ(mgr.AddMMRTrack(text, 4, 0), UT_DOT_SWITCH_OFF);  // freed all the same
+    EXPECT_EQ(mgr.AddMMRTrack(new char[4]{'a', 'b', 'c', 0}, 4, 0), UT_DOT_SWITCH_OFF);  // freed all the same
     EXPECT_FALSE(std::filesystem::exists(MediaDotFile()));
     EXPECT_FALSE(std::filesystem::exists(MmrDotFile()));
 }
 
-TEST(MediaExports, NullRecordIsRejected) {
-    EXPECT_EQ(Track_AddMediaTrack(nullptr, 0), UT_FAILED);
-    EXPECT_EQ(Track_AddMediaTrack(nullptr, 1), UT_FAILED);
-}
-
+// A stopped library drops records quietly; one never started refuses them.
 TEST(MediaExports, RecordsBeforeInitAreRefused) {
     UTManager &mgr = UTManager::GetInstance();
     EXPECT_EQ(mgr.AddMediaTrack(Record("30009", "p"), false), UT_NOT_INITED);
     EXPECT_EQ(mgr.AddMMRTrack(new char[2]{'x', 0}, 2, 0), UT_NOT_INITED);
     EXPECT_EQ(mgr.AddMMRTrack(nullptr, 0, 1), UT_NOT_INITED);
+}
+
+class MediaTrackFamily : public MediaEnv {
+protected:
+    std::string SendShowInfo() {
+        MediaTrack_AddStaticShowInfo();
+        Drain();
+        return LastLine(MediaContent());
+    }
+};
+
+TEST_F(MediaTrackFamily, DataRecordCarriesTheConferenceId) {
+    ConfigureAll();
+    EXPECT_EQ(MediaTrack_AddDataConfDotData(30014, "hello", 0), UT_SUCCESS);
+    Drain();
+    EXPECT_EQ(LastLine(MediaContent()), "30014" + kPrefixTail + "|-|hello\n");
+
+    MediaTrack_SetConfId("conf-9");
+    MediaTrack_SetConfId(nullptr);  // ignored
+    EXPECT_TRUE(log_.Contains("conf id is null"));
+    EXPECT_EQ(MediaTrack_AddDataConfDotData(-1, "", 0), UT_SUCCESS);
+    Drain();
+    EXPECT_EQ(LastLine(MediaContent()), "4294967295" + kPrefixTail + "|conf-9|\n");
+
+    MediaTrack_SetConfServeType(nullptr);
+    EXPECT_TRUE(log_.Contains("confType is null"));
+    ASSERT_EQ(log_.Find("", -1, "set confId conf-9").size(), 1u);
+    EXPECT_EQ(log_.Find("", -1, "set confId conf-9")[0].file, "MediaDotData");
+}
+
+TEST_F(MediaTrackFamily, ShowInfoValuesAndOverLongTexts) {
+    ConfigureAll();
+    const std::string name31(31, 'd');
+    MediaTrack_SetAudioDecoderNameAndSample(name31.c_str(), 8000);
+    MediaTrack_SetAudioDecoderNameAndSample(nullptr, 16000);  // ends the call: rate kept too
+    EXPECT_TRUE(log_.Contains("MediaTrack_SetAudioDecoderNameAndSample null"));
+    EXPECT_EQ(SendShowInfo(), ShowInfoLine("-", name31 + R"(","10","Call Start","0","0","0","-","8000","0)"));
+
+    const std::string name32(32, 'd');
+    MediaTrack_SetAudioDecoderNameAndSample(name32.c_str(), 0);
+    EXPECT_GE(log_.Count("secure func return err:"), 1u);
+    tagMediaCpuMemInfo info;
+    std::memset(&info, 'x', sizeof(info));  // text without a NUL
+    info.number1 = info.number2 = info.number3 = 0;
+    MediaTrack_SetCpuAndMemoryInfo(&info);
+    EXPECT_EQ(SendShowInfo(), ShowInfoLine("-", R"(-","10","Call Start","0","0","0","-","8000","0)"));
+    MediaTrack_SetAudioDecoderNameAndSample(std::string(100000, 'n').c_str(), 1);
+
+    // Zeroes and empty texts keep the earlier values.
+    MediaTrack_SetConfId("c-1");
+    MediaTrack_SetAudioDecoderNameAndSample("OPUS", 48000);
+    MediaTrack_SetAudioDecoderNameAndSample("AAC", 0);
+    tagMediaCpuMemInfo cpu = {11, 22, 33, "cpu 5%"}, zeroes = {0, 4294967295u, 0, ""};
+    MediaTrack_SetCpuAndMemoryInfo(&cpu);
+    MediaTrack_SetCpuAndMemoryInfo(&zeroes);
+    MediaTrack_SetCpuAndMemoryInfo(nullptr);
+    EXPECT_EQ(SendShowInfo(),
+              ShowInfoLine("c-1", R"(AAC","10","Call Start","11","4294967295","33","cpu 5%","48000","0)"));
+}
+
+TEST_F(MediaTrackFamily, CallStateIsSafeAcrossThreads) {
+    ConfigureAll();
+    std::thread setter([] {
+        tagMediaCpuMemInfo info = {0, 0, 0, "t"};
+        for (int i = 1; i <= 300; ++i) {
+            MediaTrack_SetConfId(i % 2 ? "odd" : "even");
+            MediaTrack_SetAudioDecoderNameAndSample(i % 2 ? "A" : "B", i);
+            info.number1 = static_cast<uint32_t>(i);
+            MediaTrack_SetCpuAndMemoryInfo(&info);
+        }
+    });
+    for (int i = 0; i < 100; ++i) MediaTrack_AddStaticShowInfo();
+    setter.join();
+    Drain();
+    const std::string content = MediaContent();
+    EXPECT_EQ(static_cast<size_t>(std::count(content.begin(), content.end(), '\n')), 100u);
 }

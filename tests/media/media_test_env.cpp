@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 #include <json/json.h>
@@ -74,8 +75,7 @@ std::string MediaEnv::MediaContent() const {
     for (const std::string &zip : ZipFiles(MediaZipFolder())) {
         const std::string text = Gunzip(zip);
         Json::Value root;
-        Json::CharReaderBuilder builder;
-        std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+        std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
         if (reader->parse(text.data(), text.data() + text.size(), &root, nullptr) && root.isObject()) {
             content += root["data"].asString();
         }

@@ -5,15 +5,12 @@
 
 #include <gtest/gtest.h>
 
-#include <functional>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include <unified_track/unified_track.h>
 
 #include "host/clock.h"
-#include "host/log.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -22,6 +19,16 @@ namespace media_test {
 constexpr uint64_t kWallMs = 1714979289010ull;
 constexpr uint64_t kRunMs = 5000000ull;
 constexpr char kWallText[] = "2024-05-06 07:08:09.010 +0000";
+// What ConfigureAll() puts into every media line: the part behind the event id up to the payload,
+// and the client header of a call-information record.
+const std::string kReserves =
+    "{\"deviceId\":\"DEVI****\",\"mNumber\":7,\"participantId\":\"p-1\",\"tNumber\":9,"
+    "\"terminalIp\":\"\",\"osName\":\"Linux\",\"trackVersion\":\"v9.0\",\"appVersion\":\"1.2.3\","
+    "\"terminalType\":\"PC\"}";
+const std::string kPrefixTail = std::string("|") + kWallText + "|uuid-1|a****|corp|-|" + kReserves;
+const std::string kHeader =
+    "\"6.0\",\"1.2.3\",\"DEVICE12\",\"c3\",\"c4\",\"c5\",\"c6\",\"c7\",\"c8\",\"Linux\",\"c10\","
+    "\"c11\",\"c12\",\"c13\",\"cu\",\"sbc\",";
 
 // The gzip content of a zip file, decompressed.
 std::string Gunzip(const std::string &path);
