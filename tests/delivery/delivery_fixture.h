@@ -99,9 +99,8 @@ class ManagerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         unified_track::SetClock(&clock_);
-        root_ = tmp_.path() + "/dotdata";
         UTManager &m = mgr();
-        ASSERT_TRUE(m.InitFolderPath(root_.c_str()));
+        ASSERT_TRUE(m.InitFolderPath((tmp_.path() + "/dotdata").c_str()));
         // What Init would switch on (each test runs in a process of its own).
         m.m_bInited.store(true);
         m.m_dotSwitch.store(true);
@@ -157,7 +156,6 @@ protected:
 
     StepClock clock_;
     ut_test::TempDir tmp_;
-    std::string root_;
     std::thread thread_;
     std::atomic<bool> done_{false};
 };

@@ -167,18 +167,6 @@ protected:
     std::vector<int32_t> results_;  // per call, then OK
 };
 
-TEST_F(RecordTest, UrlCarriesThePortOnlyWhenSetAndTheTimeOuts) {
-    UpLoadParam p = Param();
-    Send(p, "a");
-    p.port = 8443;
-    Send(p, "a");
-    ASSERT_EQ(2u, seen_.size());
-    EXPECT_EQ("https://ops.example.com/v1/ops/client/report/product", seen_[0].url);
-    EXPECT_EQ("https://ops.example.com:8443/v1/ops/client/report/product", seen_[1].url);
-    EXPECT_EQ(20u, seen_[0].connectTimeout);
-    EXPECT_EQ(60u, seen_[0].totalTimeout);
-}
-
 TEST_F(RecordTest, OverLongTextsAreNotCopiedCutInTheNotificationOrNotSent) {
     ut_test::LogCapture log;
     UpLoadParam p = Param();
@@ -208,8 +196,15 @@ TEST_F(RecordTest, OverLongTextsAreNotCopiedCutInTheNotificationOrNotSent) {
 
 TEST_F(RecordTest, SameBytesRepeatTheFailedRequestUntilItSucceeds) {
     results_ = {OST_HTTP_ERR_TIMEOUT, OST_HTTP_ERR_SEND_RECV, OST_HTTP_OK, OST_HTTP_OK};
-    for (const char *body : {"same bytes", "other bytes", "same bytes", "same bytes"}) Send(Param(), body);
+    UpLoadParam p = Param();
+    for (const char *body : {"same bytes", "other bytes", "same bytes"}) Send(p, body);
+    p.port = 8443;  // the URL carries the port only when one is set
+    Send(p, "same bytes");
     ASSERT_EQ(4u, seen_.size());
+    EXPECT_EQ("https://ops.example.com/v1/ops/client/report/product", seen_[0].url);
+    EXPECT_EQ("https://ops.example.com:8443/v1/ops/client/report/product", seen_[3].url);
+    EXPECT_EQ(20u, seen_[0].connectTimeout);
+    EXPECT_EQ(60u, seen_[0].totalTimeout);
     const int32_t repeats[] = {0, 0, 1, 0};
     for (size_t i = 0; i < 4; ++i) EXPECT_EQ(repeats[i], seen_[i].repeat) << i;
     EXPECT_EQ(32u, seen_[0].requestId.size());
