@@ -1,23 +1,22 @@
 #include "support/https_collector.h"
 
+#include <arpa/inet.h>
 #include <httplib.h>
 #include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <openssl/ec.h>
+#include <openssl/bn.h>
 #include <openssl/evp.h>
 #include <openssl/pem.h>
 #include <openssl/ssl.h>
-#include <openssl/x509.h>
 #include <openssl/x509v3.h>
 #include <poll.h>
+#include <strings.h>
 #include <sys/socket.h>
 #include <unistd.h>
 #include <zlib.h>
 
-#include <arpa/inet.h>
 #include <chrono>
 #include <cstdio>
-#include <strings.h>
+#include <stdexcept>
 
 namespace ut_test {
 
@@ -28,33 +27,36 @@ bool AddExt(X509 *cert, int nid, const char *value) {
     X509V3_set_ctx_nodb(&ctx);
     X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
     X509_EXTENSION *ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-    if (ext == nullptr) return false;
-    bool ok = X509_add_ext(cert, ext, -1) == 1;
+    bool ok = ext != nullptr && X509_add_ext(cert, ext, -1) == 1;
     X509_EXTENSION_free(ext);
     return ok;
 }
 
-Json::Value ParseJson(const std::string &text, bool *ok) {
-    Json::CharReaderBuilder builder;
-    std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
-    Json::Value value;
+// True when text is the JSON envelope (an object of string "data" and "user") or an MMR array.
+bool ParseEnvelope(const std::string &text, Json::Value *v) {
+    std::unique_ptr<Json::CharReader> reader(Json::CharReaderBuilder().newCharReader());
     std::string errors;
-    *ok = reader->parse(text.data(), text.data() + text.size(), &value, &errors);
-    return value;
+    if (!reader->parse(text.data(), text.data() + text.size(), v, &errors)) return false;
+    return v->isArray() || (v->isObject() && v->size() == 2 && (*v)["data"].isString() && (*v)["user"].isString());
 }
 
-bool IsEnvelope(const Json::Value &v) {
-    if (v.isArray()) return true;
-    return v.isObject() && v.size() == 2 && v["data"].isString() && v["user"].isString();
+// A loopback socket on a port chosen by the system; listening when asked. -1 on failure.
+int BindLocal(int *port, bool listening) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t len = sizeof addr;
+    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 ||
+        (listening && listen(fd, 16) != 0) || getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
+        if (fd >= 0) close(fd);
+        return -1;
+    }
+    *port = ntohs(addr.sin_port);
+    return fd;
 }
 
 }  // namespace
-
-bool CollectedRequest::HasHeader(const std::string &name) const {
-    for (const auto &h : headers)
-        if (strcasecmp(h.first.c_str(), name.c_str()) == 0) return true;
-    return false;
-}
 
 std::string CollectedRequest::Header(const std::string &name) const {
     for (const auto &h : headers)
@@ -65,17 +67,13 @@ std::string CollectedRequest::Header(const std::string &name) const {
 bool MakeSelfSignedCert(const std::string &certPath, const std::string &keyPath) {
     EVP_PKEY *key = EVP_EC_gen("P-256");
     X509 *cert = X509_new();
-    bool ok = key != nullptr && cert != nullptr;
+    BIGNUM *serial = BN_new();
+    // A random serial: two certificates with one issuer name must not look like the same one.
+    bool ok = key != nullptr && cert != nullptr && serial != nullptr &&
+              BN_rand(serial, 63, BN_RAND_TOP_ANY, BN_RAND_BOTTOM_ANY) == 1 &&
+              BN_to_ASN1_INTEGER(serial, X509_get_serialNumber(cert)) != nullptr;
     if (ok) {
         X509_set_version(cert, 2);
-        unsigned char serial[8];
-        FILE *urandom = fopen("/dev/urandom", "rb");
-        if (urandom == nullptr || fread(serial, 1, sizeof serial, urandom) != sizeof serial) ok = false;
-        if (urandom != nullptr) fclose(urandom);
-        serial[0] &= 0x7F;
-        BIGNUM *bn = BN_bin2bn(serial, sizeof serial, nullptr);
-        ok = ok && bn != nullptr && BN_to_ASN1_INTEGER(bn, X509_get_serialNumber(cert)) != nullptr;
-        BN_free(bn);
         X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
         X509_gmtime_adj(X509_getm_notAfter(cert), 7 * 24 * 3600);
         X509_set_pubkey(cert, key);
@@ -83,12 +81,11 @@ bool MakeSelfSignedCert(const std::string &certPath, const std::string &keyPath)
         X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"),
                                    -1, -1, 0);
         X509_set_issuer_name(cert, name);
-        ok = ok && AddExt(cert, NID_basic_constraints, "critical,CA:TRUE") &&
+        ok = AddExt(cert, NID_basic_constraints, "critical,CA:TRUE") &&
              AddExt(cert, NID_key_usage, "critical,digitalSignature,keyCertSign") &&
-             AddExt(cert, NID_ext_key_usage, "serverAuth") &&
-             AddExt(cert, NID_subject_key_identifier, "hash") &&
-             AddExt(cert, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost");
-        ok = ok && X509_sign(cert, key, EVP_sha256()) > 0;
+             AddExt(cert, NID_ext_key_usage, "serverAuth") && AddExt(cert, NID_subject_key_identifier, "hash") &&
+             AddExt(cert, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost") &&
+             X509_sign(cert, key, EVP_sha256()) > 0;
     }
     if (ok) {
         FILE *c = fopen(certPath.c_str(), "wb");
@@ -98,6 +95,7 @@ bool MakeSelfSignedCert(const std::string &certPath, const std::string &keyPath)
         if (c != nullptr) fclose(c);
         if (k != nullptr) fclose(k);
     }
+    BN_free(serial);
     X509_free(cert);
     EVP_PKEY_free(key);
     return ok;
@@ -124,14 +122,13 @@ std::string GunzipBytes(const std::string &gz) {
     zs.avail_in = static_cast<uInt>(gz.size());
     std::string out;
     char buf[16384];
-    int rc = Z_OK;
-    while (rc == Z_OK) {
+    int rc;
+    do {  // a truncated stream stops with Z_BUF_ERROR once nothing more can be made
         zs.next_out = reinterpret_cast<Bytef *>(buf);
         zs.avail_out = sizeof buf;
         rc = inflate(&zs, Z_NO_FLUSH);
         out.append(buf, sizeof buf - zs.avail_out);
-        if (rc == Z_BUF_ERROR && zs.avail_in == 0) break;
-    }
+    } while (rc == Z_OK);
     inflateEnd(&zs);
     return rc == Z_STREAM_END ? out : std::string();
 }
@@ -139,53 +136,36 @@ std::string GunzipBytes(const std::string &gz) {
 HttpsCollector::HttpsCollector() {
     caFile_ = dir_.file("collector.pem");
     keyFile_ = dir_.file("collector.key");
-    const std::string &key = keyFile_;
     wrongCaFile_ = dir_.file("other.pem");
-    if (!MakeSelfSignedCert(caFile_, key) || !MakeSelfSignedCert(wrongCaFile_, dir_.file("other.key"))) {
+    if (!MakeSelfSignedCert(caFile_, keyFile_) || !MakeSelfSignedCert(wrongCaFile_, dir_.file("other.key")))
         throw std::runtime_error("cannot make the test certificate");
-    }
-    server_ = std::make_unique<httplib::SSLServer>(caFile_.c_str(), key.c_str());
+    server_ = std::make_unique<httplib::SSLServer>(caFile_.c_str(), keyFile_.c_str());
     if (!server_->is_valid()) throw std::runtime_error("cannot start the TLS server");
     server_->set_tcp_nodelay(true);
     server_->set_keep_alive_max_count(100000);
     server_->set_payload_max_length(64 * 1024 * 1024);
+    // The logger runs once the answer has gone out: a recorded request is a completed one.
     server_->set_logger([this](const httplib::Request &req, const httplib::Response &res) {
-        CollectedRequest r;
-        r.method = req.method;
-        r.path = req.path;
-        for (const auto &h : req.headers) r.headers.emplace_back(h.first, h.second);
-        r.body = req.body;
-        bool parsed = false;
-        r.envelope = ParseJson(req.body, &parsed);
-        r.envelopeOk = parsed && IsEnvelope(r.envelope);
-        r.status = res.status;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            done_.push_back(std::move(r));
-        }
+        CollectedRequest r{req.method, req.path, {req.headers.begin(), req.headers.end()}, req.body, false, {},
+                           res.status};
+        r.envelopeOk = ParseEnvelope(req.body, &r.envelope);
+        std::lock_guard<std::mutex> lock(mutex_);
+        done_.push_back(std::move(r));
         cv_.notify_all();
     });
     server_->Post(".*", [this](const httplib::Request &req, httplib::Response &res) {
-        Answer answer;
-        bool scripted = false;
+        Json::Value ignored;
+        Answer answer{ParseEnvelope(req.body, &ignored) ? 200 : 400, false};
         {
             std::unique_lock<std::mutex> lock(mutex_);
             ++arrivals_;
             if (!script_.empty()) {
                 answer = script_.front();
                 script_.pop_front();
-                scripted = true;
             }
             cv_.notify_all();
-            if (answer.hang) {
-                uint64_t gen = releaseGen_;
-                cv_.wait(lock, [&] { return stopping_ || releaseGen_ != gen; });
-            }
-        }
-        if (!scripted) {
-            bool parsed = false;
-            Json::Value v = ParseJson(req.body, &parsed);
-            answer.status = (parsed && IsEnvelope(v)) ? 200 : 400;
+            const uint64_t gen = releaseGen_;
+            if (answer.hang) cv_.wait(lock, [&] { return stopping_ || releaseGen_ != gen; });
         }
         res.status = answer.status;
         res.set_content("{}", "application/json");
@@ -210,14 +190,12 @@ HttpsCollector::~HttpsCollector() {
 
 void HttpsCollector::Script(std::vector<Answer> answers) {
     std::lock_guard<std::mutex> lock(mutex_);
-    for (auto &a : answers) script_.push_back(a);
+    script_.insert(script_.end(), answers.begin(), answers.end());
 }
 
 void HttpsCollector::Release() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        ++releaseGen_;
-    }
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++releaseGen_;
     cv_.notify_all();
 }
 
@@ -231,11 +209,6 @@ size_t HttpsCollector::Arrivals() const {
     return arrivals_;
 }
 
-size_t HttpsCollector::Completed() const {
-    std::lock_guard<std::mutex> lock(mutex_);
-    return done_.size();
-}
-
 bool HttpsCollector::WaitForArrivals(size_t n, uint32_t timeoutMs) const {
     std::unique_lock<std::mutex> lock(mutex_);
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return arrivals_ >= n; });
@@ -246,66 +219,48 @@ bool HttpsCollector::WaitForCompleted(size_t n, uint32_t timeoutMs) const {
     return cv_.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return done_.size() >= n; });
 }
 
-ResettingServer::ResettingServer() {
-    fd_ = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (fd_ < 0 || bind(fd_, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd_, 16) != 0 ||
-        getsockname(fd_, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
-        throw std::runtime_error("cannot start the resetting server");
-    }
-    port_ = ntohs(addr.sin_port);
-    thread_ = std::thread([this] {
+LocalListener::LocalListener(std::function<void(int)> onClient) {
+    fd_ = BindLocal(&port_, true);
+    if (fd_ < 0) throw std::runtime_error("cannot start a local listener");
+    thread_ = std::thread([this, onClient] {
         while (true) {
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (stop_) return;
             }
-            pollfd p{fd_, POLLIN, 0};
+            pollfd p{fd_, POLLIN, 0};  // the short poll lets the destructor stop the loop
             if (poll(&p, 1, 50) <= 0) continue;
             int c = accept(fd_, nullptr, nullptr);
             if (c < 0) continue;
-            linger lg{1, 0};  // close with RST
-            setsockopt(c, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
-            close(c);
-            std::lock_guard<std::mutex> lock(mutex_);
-            ++accepted_;
+            {
+                std::lock_guard<std::mutex> lock(mutex_);
+                ++accepted_;
+            }
+            onClient(c);
         }
     });
 }
 
-ResettingServer::~ResettingServer() {
+LocalListener::~LocalListener() {
     {
         std::lock_guard<std::mutex> lock(mutex_);
         stop_ = true;
     }
     if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) close(fd_);
+    close(fd_);
 }
 
-size_t ResettingServer::Accepted() const {
+size_t LocalListener::Accepted() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return accepted_;
 }
 
-namespace {
-int ListenLocal(int *port) {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) != 0 || listen(fd, 16) != 0 ||
-        getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) != 0) {
-        if (fd >= 0) close(fd);
-        return -1;
-    }
-    *port = ntohs(addr.sin_port);
-    return fd;
-}
-}  // namespace
+ResettingServer::ResettingServer()
+    : LocalListener([](int c) {
+          linger lg{1, 0};  // close with RST
+          setsockopt(c, SOL_SOCKET, SO_LINGER, &lg, sizeof lg);
+          close(c);
+      }) {}
 
 RawTlsServer::RawTlsServer(const std::string &certPath, const std::string &keyPath) {
     SSL_CTX *ctx = SSL_CTX_new(TLS_server_method());
@@ -315,33 +270,23 @@ RawTlsServer::RawTlsServer(const std::string &certPath, const std::string &keyPa
         throw std::runtime_error("cannot set up the raw TLS server");
     }
     ctx_ = ctx;
-    fd_ = ListenLocal(&port_);
-    if (fd_ < 0) throw std::runtime_error("cannot bind the raw TLS server");
-    thread_ = std::thread([this] {
-        while (true) {
-            {
-                std::lock_guard<std::mutex> lock(mutex_);
-                if (stop_) return;
-            }
-            pollfd p{fd_, POLLIN, 0};
-            if (poll(&p, 1, 50) <= 0) continue;
-            int c = accept(fd_, nullptr, nullptr);
-            if (c >= 0) Serve(c);
-        }
-    });
+    listener_ = std::make_unique<LocalListener>([this](int c) { Serve(c); });
+}
+
+RawTlsServer::~RawTlsServer() {
+    listener_.reset();
+    SSL_CTX_free(static_cast<SSL_CTX *>(ctx_));
 }
 
 void RawTlsServer::Serve(int client) {
     SSL *ssl = SSL_new(static_cast<SSL_CTX *>(ctx_));
     SSL_set_fd(ssl, client);
     if (SSL_accept(ssl) == 1) {
+        // Read the head and as much body as its Content-Length announces, then answer.
         std::string data;
         char buf[4096];
-        size_t headEnd = std::string::npos;
-        size_t need = 0;
-        while (true) {
-            int n = SSL_read(ssl, buf, sizeof buf);
-            if (n <= 0) break;
+        size_t headEnd = std::string::npos, need = 0;
+        for (int n; (n = SSL_read(ssl, buf, sizeof buf)) > 0;) {
             data.append(buf, static_cast<size_t>(n));
             if (headEnd == std::string::npos && (headEnd = data.find("\r\n\r\n")) != std::string::npos) {
                 std::string lower = data.substr(0, headEnd);
@@ -363,32 +308,14 @@ void RawTlsServer::Serve(int client) {
     close(client);
 }
 
-RawTlsServer::~RawTlsServer() {
-    {
-        std::lock_guard<std::mutex> lock(mutex_);
-        stop_ = true;
-    }
-    if (thread_.joinable()) thread_.join();
-    if (fd_ >= 0) close(fd_);
-    SSL_CTX_free(static_cast<SSL_CTX *>(ctx_));
-}
-
 std::vector<std::string> RawTlsServer::Heads() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return heads_;
 }
 
 int UnusedLocalPort() {
-    int fd = socket(AF_INET, SOCK_STREAM, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    socklen_t len = sizeof addr;
     int port = 0;
-    if (fd >= 0 && bind(fd, reinterpret_cast<sockaddr *>(&addr), sizeof addr) == 0 &&
-        getsockname(fd, reinterpret_cast<sockaddr *>(&addr), &len) == 0) {
-        port = ntohs(addr.sin_port);
-    }
+    int fd = BindLocal(&port, false);
     if (fd >= 0) close(fd);
     return port;
 }

@@ -10,7 +10,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
-#include <map>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -33,9 +33,8 @@ struct CollectedRequest {
     std::string body;        // after the server's gzip decoding
     bool envelopeOk = false; // body parsed as a JSON object with string "data"/"user", or an array
     Json::Value envelope;
-    int status = 0;          // what was answered (0 while a hang holds it)
+    int status = 0;          // what was answered
 
-    bool HasHeader(const std::string &name) const;
     std::string Header(const std::string &name) const;  // case-insensitive; empty when absent
 };
 
@@ -58,22 +57,18 @@ public:
     const std::string &WrongCaFile() const { return wrongCaFile_; }
     const std::string &KeyFile() const { return keyFile_; }
 
-    // Answers for the next requests, in order.
-    void Script(std::vector<Answer> answers);
-    void Release();  // lets every held request finish
+    void Script(std::vector<Answer> answers);  // answers for the next requests, in order
+    void Release();                            // lets every held request finish
 
-    std::vector<CollectedRequest> Requests() const;
-    size_t Arrivals() const;   // requests whose handler has started
-    size_t Completed() const;  // requests answered
+    std::vector<CollectedRequest> Requests() const;  // answered requests
+    size_t Arrivals() const;                         // requests whose handler has started
     // Bounded waits (real time), false on time-out.
     bool WaitForArrivals(size_t n, uint32_t timeoutMs = 10000) const;
     bool WaitForCompleted(size_t n, uint32_t timeoutMs = 10000) const;
 
 private:
     TempDir dir_;
-    std::string caFile_;
-    std::string wrongCaFile_;
-    std::string keyFile_;
+    std::string caFile_, wrongCaFile_, keyFile_;
     std::unique_ptr<httplib::SSLServer> server_;
     std::thread thread_;
     int port_ = 0;
@@ -87,11 +82,11 @@ private:
     bool stopping_ = false;                // guarded by mutex_
 };
 
-// Accepts TCP connections on 127.0.0.1 and resets each one at once (RST), before any TLS.
-class ResettingServer {
+// A listening socket on 127.0.0.1 whose accepted connections go to a handler on one thread.
+class LocalListener {
 public:
-    ResettingServer();
-    ~ResettingServer();
+    explicit LocalListener(std::function<void(int)> onClient);  // the handler closes the socket
+    ~LocalListener();
     int Port() const { return port_; }
     size_t Accepted() const;
 
@@ -104,24 +99,27 @@ private:
     bool stop_ = false;    // guarded by mutex_
 };
 
+// Resets each connection at once (RST), before any TLS.
+class ResettingServer : public LocalListener {
+public:
+    ResettingServer();
+};
+
 // A TLS server that keeps the raw bytes of each request head, for what a parsing server hides
 // (headers with empty values). Answers 200 and closes the connection.
 class RawTlsServer {
 public:
     RawTlsServer(const std::string &certPath, const std::string &keyPath);
     ~RawTlsServer();
-    int Port() const { return port_; }
+    int Port() const { return listener_->Port(); }
     std::vector<std::string> Heads() const;
 
 private:
     void Serve(int client);
     void *ctx_ = nullptr;  // SSL_CTX
-    int fd_ = -1;
-    int port_ = 0;
-    std::thread thread_;
     mutable std::mutex mutex_;
     std::vector<std::string> heads_;  // guarded by mutex_
-    bool stop_ = false;               // guarded by mutex_
+    std::unique_ptr<LocalListener> listener_;  // last: stops before the rest goes
 };
 
 // A 127.0.0.1 port on which nothing listens (bound and closed again).
