@@ -13,62 +13,33 @@
 using namespace records_test;
 using unified_track::RecursiveLock;
 using unified_track::UTManager;
-
 namespace fs = std::filesystem;
 
-namespace {
-const char *const kCounterKey = "ErrorDotDataFileToLogsCount";
+class ConfigCache : public RecordsTest {};
 
-std::string CopyFolder() { return LogFolder() + "error_dotdata"; }
-
-std::string MakeFailedFile(const ut_test::TempDir &dir, const std::string &name)
-{
-    std::string path = dir.file(name);
-    PAL_AppendFile(path.c_str(), "dot data", 8);
-    return path;
-}
-}  // namespace
-
-class ConfigCache : public RecordsTest {
-protected:
-    void SetUp() override
-    {
-        RecordsTest::SetUp();
-        std::error_code ec;
-        fs::remove_all(CopyFolder(), ec);
-    }
-};
-
-TEST_F(ConfigCache, WithoutHooksFieldsStayAndReservesIsRebuilt)
+TEST_F(ConfigCache, ReloadStripsNewlinesStopsWithoutUuidAndRebuildsReserves)
 {
     {
         std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
         M().account = "keep";
         M().m_pid = "p7";
     }
-    M().GetCacheConfigSDKParamsFromDb();
-    std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-    EXPECT_EQ(M().account, "keep");
-    EXPECT_EQ(M().reserves, "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"p7\",\"thirdAppVersion\":\"\"}");
-}
+    M().GetCacheConfigSDKParamsFromDb();  // no hooks: fields stay
+    EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"p7\",\"thirdAppVersion\":\"\"}");
 
-TEST_F(ConfigCache, ReloadStripsNewlinesAndStopsWhenUuidIsMissing)
-{
     FakeCache::Install();
     FakeCache::Set("PublicSdkParamAccount", "acc");
     ut_test::LogCapture cap;
     M().GetCacheConfigSDKParamsFromDb();
     EXPECT_TRUE(cap.Contains("QueryConfigCacheByKey failed. key:PublicSdkParamUuid errorCode:415000002"));
-    EXPECT_EQ(M().account, "");
+    EXPECT_EQ(M().account, "keep");
 
     FakeCache::Set("PublicSdkParamUuid", "u-1\n");
     FakeCache::Set("PublicSdkParamReserve1", "corp\n");
     FakeCache::Set("PublicSdkParamReserves", "never read back");
     M().GetCacheConfigSDKParamsFromDb();
     std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-    EXPECT_EQ(M().uuid, "u-1");
-    EXPECT_EQ(M().account, "acc");
-    EXPECT_EQ(M().reserve1, "corp");
+    EXPECT_EQ(M().uuid + " " + M().account + " " + M().reserve1, "u-1 acc corp");
     EXPECT_NE(M().reserves, "never read back");
     EXPECT_TRUE(cap.Contains("QueryDB reserve1: corp"));
 }
@@ -94,13 +65,12 @@ TEST_F(ConfigCache, AddAndQueryReportFailures)
     EXPECT_TRUE(cap.Contains("QueryConfigCacheByKey failed. key:k errorCode:9"));
 }
 
-TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndLogsAFailure)
+TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccount)
 {
     FakeCache::Install();
     tagUTPublicSdkParam sdk = {"u", "a", "c", "s", "r1", "r2", "r3", "r4", "r5"};
     ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
     ASSERT_TRUE(FakeCache::WaitForAddCalls(1));
-
     ut_test::LogCapture cap;
     FakeCache::addResult = 12;
     ASSERT_EQ(Track_ClearConfigPublicSdkParam(), 0u);
@@ -109,18 +79,8 @@ TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndLogsAFailure)
     ASSERT_EQ(calls[1].size(), 10u);
     for (const auto &entry : calls[1]) EXPECT_EQ(entry.second, "") << entry.first;
     EXPECT_TRUE(cap.Contains("BatchAddConfigCache failed. errorCode:12"));
-    std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-    EXPECT_EQ(M().uuid, "");
-    EXPECT_EQ(M().reserves, "");
-}
+    EXPECT_EQ(M().uuid + Reserves(), "");
 
-TEST_F(ConfigCache, DelUserInfoDeletesUuidAndAccountOnly)
-{
-    ut_test::LogCapture cap;
-    EXPECT_EQ(Track_DelUserInfo(), 0u);
-    EXPECT_TRUE(cap.Contains("DelConfigFunc is null."));
-
-    FakeCache::Install();
     {
         std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
         M().uuid = "still";
@@ -131,69 +91,55 @@ TEST_F(ConfigCache, DelUserInfoDeletesUuidAndAccountOnly)
     EXPECT_TRUE(cap.Contains("delete uuid. ret:3"));
     EXPECT_TRUE(cap.Contains("delete account. ret:3"));
     EXPECT_EQ(M().uuid, "still");
+    setAddCacheFun(nullptr, nullptr, nullptr);
+    EXPECT_EQ(Track_DelUserInfo(), 0u);
+    EXPECT_TRUE(cap.Contains("DelConfigFunc is null."));
 }
 
-TEST_F(ConfigCache, ErrorFileCopiesStopAfterEleven)
+TEST_F(ConfigCache, ErrorFileCopiesCountUpToElevenWhateverTheStoredCounter)
 {
     ut_test::TempDir dir;
-    std::string failed = MakeFailedFile(dir, "1714979289010.gz");
+    std::string failed = dir.file("1714979289010.gz");
+    PAL_AppendFile(failed.c_str(), "dot data", 8);
+    const std::string copy = LogFolder() + "error_dotdata" + kPathSep + "1714979289010.gz";
+    const char *const key = "ErrorDotDataFileToLogsCount";
+    struct Row {
+        const char *stored;  // null: not in the cache
+        const char *after;
+        bool copied;
+        const char *log;
+    };
+    const Row rows[] = {
+        {nullptr, "1", true, "key:ErrorDotDataFileToLogsCount, count:0, lastError:"},
+        {"abc", "1", true, "strtol error:abc"},
+        {"3x", "4", true, "strtol error:3x"},
+        {"10", "11", true, ""},
+        {"11", "11", false, "count > ERROR_DOTDATA_FILE_TO_LOG_MAX_COUNT. count:11"},
+        {"99999999999", "99999999999", false, "strtol error:99999999999"},  // must not lift the limit
+        {"-2147483647", "1", true, ""},
+    };
     FakeCache::Install();
-
-    FakeCache::Set(kCounterKey, "10");
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "11");
-    std::string copy = CopyFolder() + kPathSep + "1714979289010.gz";
+    for (const Row &r : rows) {
+        if (r.stored != nullptr) FakeCache::Set(key, r.stored);
+        fs::remove(copy);
+        ut_test::LogCapture cap;
+        M().TryCopyErrorDotFileToLog(failed);
+        EXPECT_EQ(FakeCache::Get(key), r.after) << r.after;
+        EXPECT_EQ(fs::exists(copy), r.copied) << r.after;
+        EXPECT_TRUE(cap.Contains(r.log)) << r.log;
+    }
     EXPECT_EQ(ut_test::ReadFile(copy), "dot data");
     EXPECT_EQ(fs::status(copy).permissions() & fs::perms::all, fs::perms::owner_read | fs::perms::owner_write);
-
-    ut_test::LogCapture cap;
-    fs::remove(copy);
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "11");
-    EXPECT_FALSE(fs::exists(copy));
-    EXPECT_TRUE(cap.Contains("count > ERROR_DOTDATA_FILE_TO_LOG_MAX_COUNT. count:11"));
-}
-
-TEST_F(ConfigCache, MissingOrGarbledCounterStartsFromZero)
-{
-    ut_test::TempDir dir;
-    std::string failed = MakeFailedFile(dir, "a.gz");
-    FakeCache::Install();
-    ut_test::LogCapture cap;
-
-    M().TryCopyErrorDotFileToLog(failed);  // not stored yet: the cache says 415000002
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "1");
-    EXPECT_TRUE(cap.Contains("key:ErrorDotDataFileToLogsCount, count:0, lastError:"));
-
-    FakeCache::Set(kCounterKey, "abc");
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_TRUE(cap.Contains("strtol error:abc"));
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "1");
-
-    FakeCache::Set(kCounterKey, "3x");
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_TRUE(cap.Contains("strtol error:3x"));
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "4");
-
-    // Out of range or negative must not lift the limit.
-    FakeCache::Set(kCounterKey, "99999999999");
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_TRUE(cap.Contains("strtol error:99999999999"));
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "99999999999");
-    FakeCache::Set(kCounterKey, "-2147483647");
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_EQ(FakeCache::Get(kCounterKey), "1");
-    EXPECT_TRUE(fs::exists(CopyFolder() + kPathSep + "a.gz"));
 }
 
 TEST_F(ConfigCache, FailingOrMissingHooksStopTheCopy)
 {
     ut_test::TempDir dir;
-    std::string failed = MakeFailedFile(dir, "b.gz");
+    std::string failed = dir.file("b.gz");
+    PAL_AppendFile(failed.c_str(), "x", 1);
     ut_test::LogCapture cap;
     M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_TRUE(cap.Contains("QueryConfigCache or AddConfigCache is null"));
-    setAddCacheFun(nullptr, &FakeCache::Query, nullptr);
+    setAddCacheFun(nullptr, [](const char *, LumConfigCache *, int32_t *) { return 0; }, nullptr);
     M().TryCopyErrorDotFileToLog(failed);
     EXPECT_EQ(cap.Count("QueryConfigCache or AddConfigCache is null"), 2u);
 
@@ -201,6 +147,6 @@ TEST_F(ConfigCache, FailingOrMissingHooksStopTheCopy)
     FakeCache::queryResult = 5;
     M().TryCopyErrorDotFileToLog(failed);
     EXPECT_TRUE(cap.Contains("QueryConfigCache failed. key:ErrorDotDataFileToLogsCount errorCode:5"));
-    EXPECT_FALSE(fs::exists(CopyFolder() + kPathSep + "b.gz"));
+    EXPECT_FALSE(fs::exists(LogFolder() + "error_dotdata" + kPathSep + "b.gz"));
     EXPECT_TRUE(FakeCache::AddCalls().empty());
 }

@@ -1,19 +1,21 @@
 #include "records_fixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <sstream>
 #include <thread>
 
 #include <json/json.h>
-#include <zlib.h>
 
 #include "host/config_store.h"
 #include "host/pal.h"
 #include "manager/UTThreadMgr.h"
+#include "support/https_collector.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -22,8 +24,6 @@ using unified_track::UTManager;
 
 namespace records_test {
 namespace {
-constexpr uint64_t kStartRunMs = 500000;
-
 struct Process {
     unified_track::ManualClock *clock = nullptr;
     ut_test::TempDir *dir = nullptr;
@@ -38,7 +38,7 @@ Process &TheProcess()
         auto *p = new Process;
         setenv("TZ", "UTC", 1);
         tzset();
-        p->clock = new unified_track::ManualClock(kStartWallMs, kStartRunMs);
+        p->clock = new unified_track::ManualClock(kStartWallMs, 500000);
         unified_track::SetClock(p->clock);
         p->dir = new ut_test::TempDir;
         std::string logs = p->dir->file("logs");
@@ -52,22 +52,41 @@ Process &TheProcess()
     return *process;
 }
 
-std::string Gunzip(const std::string &path)
+std::mutex g_cacheLock;
+std::map<std::string, std::string> g_cache;       // guarded by g_cacheLock
+std::vector<FakeCache::Entries> g_addCalls;       // guarded by g_cacheLock
+std::vector<std::string> g_deleted;               // guarded by g_cacheLock
+
+int32_t CacheAdd(LumConfigCache *entries, int32_t count)
 {
-    std::string out;
-    gzFile gz = gzopen(path.c_str(), "rb");
-    if (gz == nullptr) return out;
-    char buffer[4096];
-    int n = 0;
-    while ((n = gzread(gz, buffer, sizeof(buffer))) > 0) out.append(buffer, static_cast<size_t>(n));
-    gzclose(gz);
-    return out;
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    FakeCache::Entries call;
+    for (int32_t i = 0; i < count; ++i) call.emplace_back(entries[i].key, entries[i].value);
+    g_addCalls.push_back(call);
+    if (FakeCache::addResult.load() != 0) return FakeCache::addResult.load();
+    for (const auto &kv : call) g_cache[kv.first] = kv.second;
+    return 0;
 }
 
-std::mutex g_cacheLock;
-std::map<std::string, std::string> g_cache;                                       // guarded by g_cacheLock
-std::vector<std::vector<std::pair<std::string, std::string>>> g_addCalls;       // guarded by g_cacheLock
-std::vector<std::string> g_deleted;                                               // guarded by g_cacheLock
+int32_t CacheQuery(const char *key, LumConfigCache *entry, int32_t *count)
+{
+    if (FakeCache::queryResult.load() != 0) return FakeCache::queryResult.load();
+    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    auto it = g_cache.find(key);
+    if (it == g_cache.end()) return 415000002;  // not found
+    entry->value = it->second;
+    return 0;
+}
+
+int32_t CacheDel(const char *key)
+{
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    g_deleted.emplace_back(key ? key : "");
+    if (FakeCache::delResult.load() != 0) return FakeCache::delResult.load();
+    g_cache.erase(key ? key : "");
+    return 0;
+}
 }  // namespace
 
 unified_track::ManualClock &Clock() { return *TheProcess().clock; }
@@ -101,37 +120,36 @@ std::string AllUserRecords()
     std::string all;
     for (const std::string &name : zips) {
         Json::Value root;
-        std::istringstream in(Gunzip(M().m_userZipFolder + kPathSep + name));
+        std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(M().m_userZipFolder + kPathSep + name)));
         Json::CharReaderBuilder builder;
         std::string errors;
         if (Json::parseFromStream(builder, in, &root, &errors) && root.isObject()) all += root["data"].asString();
     }
-    all += ut_test::ReadFile(M().m_userDotFile);
-    return all;
+    return all + ut_test::ReadFile(M().m_userDotFile);
 }
 
 std::vector<std::string> SplitLines(const std::string &text)
 {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size() - 1;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = std::min(text.find('\n', start), text.size() - 1);
         lines.push_back(text.substr(start, end - start + 1));
         start = end + 1;
     }
     return lines;
 }
 
-ScopedTz::ScopedTz(const char *tz)
+std::string Reserves()
 {
-    setenv("TZ", tz, 1);
-    tzset();
+    std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
+    return M().reserves;
 }
-ScopedTz::~ScopedTz()
+
+void ConfigureEmptyContext()
 {
-    setenv("TZ", "UTC", 1);
-    tzset();
+    tagUTBrioContextPublicParam ctx = {};
+    ctx.context15 = "";
+    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
 }
 
 void RecordsTest::SetUp()
@@ -158,12 +176,8 @@ void RecordsTest::SetUp()
         std::lock_guard<std::mutex> tableGuard(m.m_eventTableLock);
         m.m_eventTable.clear();
     }
-    m.m_dotSwitch = true;
-    m.m_uploadSwitch = true;
-    m.m_appDotSwitch = true;
-    m.m_meetingSdkDotSwitch = true;
-    m.m_contextConfigured = false;
-    m.m_bIsUploadSeted = false;
+    m.m_dotSwitch = m.m_uploadSwitch = m.m_appDotSwitch = m.m_meetingSdkDotSwitch = true;
+    m.m_contextConfigured = m.m_bIsUploadSeted = false;
     {
         std::lock_guard<std::mutex> guard(m.m_timeLock);
         m.m_serverTimeMs = 0;
@@ -183,15 +197,11 @@ void RecordsTest::SetUp()
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 
-void RecordsTest::TearDown() { Drain(); }
-
-// ---- FakeCache ----
-
 std::atomic<int32_t> FakeCache::addResult{0};
 std::atomic<int32_t> FakeCache::queryResult{0};
 std::atomic<int32_t> FakeCache::delResult{0};
 
-void FakeCache::Install() { setAddCacheFun(&FakeCache::Add, &FakeCache::Query, &FakeCache::Del); }
+void FakeCache::Install() { setAddCacheFun(&CacheAdd, &CacheQuery, &CacheDel); }
 
 void FakeCache::Reset()
 {
@@ -199,9 +209,7 @@ void FakeCache::Reset()
     g_cache.clear();
     g_addCalls.clear();
     g_deleted.clear();
-    addResult = 0;
-    queryResult = 0;
-    delResult = 0;
+    addResult = queryResult = delResult = 0;
 }
 
 void FakeCache::Set(const std::string &key, const std::string &value)
@@ -214,11 +222,10 @@ std::optional<std::string> FakeCache::Get(const std::string &key)
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
     auto it = g_cache.find(key);
-    if (it == g_cache.end()) return std::nullopt;
-    return it->second;
+    return it == g_cache.end() ? std::nullopt : std::optional<std::string>(it->second);
 }
 
-std::vector<std::vector<std::pair<std::string, std::string>>> FakeCache::AddCalls()
+std::vector<FakeCache::Entries> FakeCache::AddCalls()
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
     return g_addCalls;
@@ -238,37 +245,6 @@ bool FakeCache::WaitForAddCalls(size_t count)
         std::this_thread::yield();
     }
     return true;
-}
-
-int32_t FakeCache::Add(LumConfigCache *entries, int32_t count)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    std::vector<std::pair<std::string, std::string>> call;
-    for (int32_t i = 0; i < count; ++i) call.emplace_back(entries[i].key, entries[i].value);
-    g_addCalls.push_back(call);
-    if (addResult.load() != 0) return addResult.load();
-    for (const auto &kv : call) g_cache[kv.first] = kv.second;
-    return 0;
-}
-
-int32_t FakeCache::Query(const char *key, LumConfigCache *entry, int32_t *count)
-{
-    if (queryResult.load() != 0) return queryResult.load();
-    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    auto it = g_cache.find(key);
-    if (it == g_cache.end()) return 415000002;  // not found
-    entry->value = it->second;
-    return 0;
-}
-
-int32_t FakeCache::Del(const char *key)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_deleted.emplace_back(key ? key : "");
-    if (delResult.load() != 0) return delResult.load();
-    g_cache.erase(key ? key : "");
-    return 0;
 }
 
 }  // namespace records_test

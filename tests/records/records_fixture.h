@@ -6,8 +6,6 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <map>
-#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -22,8 +20,8 @@
 
 namespace records_test {
 
-// 2024-05-06 07:08:09.010 UTC
-constexpr uint64_t kStartWallMs = 1714979289010ULL;
+constexpr uint64_t kStartWallMs = 1714979289010ULL;  // 2024-05-06 07:08:09.010 UTC
+constexpr OST_UT_RESULT kFailed = static_cast<OST_UT_RESULT>(UT_FAILED);
 
 unified_track::ManualClock &Clock();
 unified_track::UTManager &M();
@@ -37,39 +35,31 @@ void Drain();
 // user dot file.
 std::string AllUserRecords();
 std::vector<std::string> SplitLines(const std::string &text);
-
-// Sets TZ and re-reads it; the destructor restores UTC.
-class ScopedTz {
-public:
-    explicit ScopedTz(const char *tz);
-    ~ScopedTz();
-};
+inline std::vector<std::string> UserLines() { return SplitLines(AllUserRecords()); }
+std::string Reserves();
+// A configured context with every field empty, so records are written rather than held back.
+void ConfigureEmptyContext();
 
 class RecordsTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override { Drain(); }
 };
 
 // In-memory host configuration cache.
-class FakeCache {
-public:
+struct FakeCache {
+    using Entries = std::vector<std::pair<std::string, std::string>>;
     static void Install();  // registers the three hooks
     static void Reset();
     static void Set(const std::string &key, const std::string &value);
     static std::optional<std::string> Get(const std::string &key);
-    // Every add call, with its entries as (key, value) pairs.
-    static std::vector<std::vector<std::pair<std::string, std::string>>> AddCalls();
+    static std::vector<Entries> AddCalls();  // every add call, in order
     static std::vector<std::string> Deleted();
     static bool WaitForAddCalls(size_t count);  // bounded
 
     static std::atomic<int32_t> addResult;
     static std::atomic<int32_t> queryResult;  // returned instead of looking up when non-zero
     static std::atomic<int32_t> delResult;
-
-    static int32_t Add(LumConfigCache *entries, int32_t count);
-    static int32_t Query(const char *key, LumConfigCache *entry, int32_t *count);
-    static int32_t Del(const char *key);
 };
 
 }  // namespace records_test

@@ -8,18 +8,11 @@
 #include "support/log_capture.h"
 
 using namespace records_test;
-using unified_track::ContextSpecialParam;
-using unified_track::ContextSubEventParam;
 
 namespace {
-tagUTContextSpecialParam Finish(const char *arg3, const char *arg4, uint32_t maxMs, uint32_t minMs)
-{
-    return {"20", "ut_event_timed", "a2", arg3, arg4, maxMs, minMs};
-}
-
 void Mark(const char *event, const char *name, uint8_t isEnd, uint64_t time)
 {
-    ContextSubEventParam mark;
+    unified_track::ContextSubEventParam mark;
     mark.name = name;
     mark.isEnd = isEnd;
     mark.time = time;
@@ -29,13 +22,18 @@ void Mark(const char *event, const char *name, uint8_t isEnd, uint64_t time)
     });
 }
 
-std::vector<std::string> Lines() { return SplitLines(AllUserRecords()); }
-
-// The last four fields: eventId|event|arg2|arg3|arg4.
-std::string Tail(const std::string &line)
+void Finish(const char *event, const char *arg3, const char *arg4, uint32_t maxMs = 0, uint32_t minMs = 0)
 {
-    size_t pos = line.find("|20|ut_event_timed|");
-    return pos == std::string::npos ? line : line.substr(pos + 1);
+    tagUTContextSpecialParam fin = {"20", "ut_event_timed", "a2", arg3, arg4, maxMs, minMs};
+    ASSERT_EQ(Track_FinishEvent(event, &fin), 0u);
+}
+
+// From the event id on: eventId|event|arg2|arg3|arg4.
+std::vector<std::string> Tails()
+{
+    std::vector<std::string> tails;
+    for (const std::string &line : UserLines()) tails.push_back(line.substr(line.find("|20|ut_event_timed|") + 1));
+    return tails;
 }
 }  // namespace
 
@@ -44,55 +42,40 @@ protected:
     void SetUp() override
     {
         RecordsTest::SetUp();
-        tagUTBrioContextPublicParam ctx = {};
-        ctx.context15 = "";
-        ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+        ConfigureEmptyContext();
     }
 };
 
-TEST_F(TimedEvents, DurationGoesToArg3WithinTheLimits)
+TEST_F(TimedEvents, DurationLimitsCallersArg3AndClockGoingBack)
 {
-    ASSERT_EQ(Track_StartEvent("join"), 0u);
-    Drain();
-    Clock().Advance(1000);
-    tagUTContextSpecialParam fin = Finish(nullptr, nullptr, 1000, 1000);  // equal to both limits passes
-    ASSERT_EQ(Track_FinishEvent("join", &fin), 0u);
-    auto lines = Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(Tail(lines[0]), "20|ut_event_timed|a2|1000|\n");
-}
-
-TEST_F(TimedEvents, TooLongAndTooShortAreNotWritten)
-{
+    struct Row {
+        const char *name;
+        int64_t wallStepMs;  // negative: only the wall clock goes back
+        const char *arg3, *arg4;
+        uint32_t maxMs, minMs;
+    };
+    const Row rows[] = {
+        {"join", 1000, nullptr, nullptr, 1000, 1000},  // equal to both limits: written
+        {"slow", 1500, nullptr, nullptr, 1000, 0},     // too long: dropped
+        {"fast", 50, nullptr, nullptr, 0, 100},        // too short: dropped
+        {"own", 5000, "mine", "x", 10, 0},             // the caller's arg3 wins, no limit applies
+        {"back", -5000, nullptr, nullptr, 1000, 1000},
+    };
     ut_test::LogCapture cap;
-    ASSERT_EQ(Track_StartEvent("slow"), 0u);
-    Drain();
-    Clock().Advance(1500);
-    tagUTContextSpecialParam slow = Finish(nullptr, nullptr, 1000, 0);
-    ASSERT_EQ(Track_FinishEvent("slow", &slow), 0u);
-
-    ASSERT_EQ(Track_StartEvent("fast"), 0u);
-    Drain();
-    Clock().Advance(50);
-    tagUTContextSpecialParam fast = Finish(nullptr, nullptr, 0, 100);
-    ASSERT_EQ(Track_FinishEvent("fast", &fast), 0u);
-    EXPECT_EQ(AllUserRecords(), "");
+    for (const Row &r : rows) {
+        ASSERT_EQ(Track_StartEvent(r.name), 0u);
+        Drain();
+        if (r.wallStepMs > 0) Clock().Advance(static_cast<uint64_t>(r.wallStepMs));
+        if (r.wallStepMs < 0) Clock().SetSystemTimeMs(Clock().SystemTimeMs() - static_cast<uint64_t>(-r.wallStepMs));
+        Finish(r.name, r.arg3, r.arg4, r.maxMs, r.minMs);
+    }
+    EXPECT_EQ(Tails(), (std::vector<std::string>{"20|ut_event_timed|a2|1000|\n", "20|ut_event_timed|a2|mine|x\n",
+                                                 "20|ut_event_timed|a2|-1|\n"}));
     EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "max interval error: endTime: ").size(), 1u);
     auto minLines = cap.Find("native_sdk", LOG_INFO, "min interval: 100, interval:50, endTime: ");
     ASSERT_EQ(minLines.size(), 1u);
     EXPECT_NE(minLines[0].text.find("index:fast"), std::string::npos);
-}
-
-TEST_F(TimedEvents, CallersArg3WinsAndNoLimitApplies)
-{
-    ASSERT_EQ(Track_StartEvent("own"), 0u);
-    Drain();
-    Clock().Advance(5000);
-    tagUTContextSpecialParam fin = Finish("mine", "x", 10, 0);
-    ASSERT_EQ(Track_FinishEvent("own", &fin), 0u);
-    auto lines = Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(Tail(lines[0]), "20|ut_event_timed|a2|mine|x\n");
+    EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "endTime error: endTime: ").size(), 1u);
 }
 
 TEST_F(TimedEvents, SubEventDurationsAreMergedIntoArg4)
@@ -106,78 +89,46 @@ TEST_F(TimedEvents, SubEventDurationsAreMergedIntoArg4)
     Mark("ev", "c", 0, 900);
     Mark("ev", "c", 1, 800);  // monotonic clock went back
     Mark("ev", "d", 0, 1);    // still running at finish: dropped
-    tagUTContextSpecialParam fin = Finish("7", "{\"z\":\"é\",\"a\":1}", 0, 0);
-    ASSERT_EQ(Track_FinishEvent("ev", &fin), 0u);
-    auto lines = Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(Tail(lines[0]),
-              "20|ut_event_timed|a2|7|{\"a\":250,\"b\":30,\"c\":18446744073709551615,\"z\":\"\\u00e9\"}\n");
-}
+    Finish("ev", "7", "{\"z\":\"é\",\"a\":1}");
 
-TEST_F(TimedEvents, RestartDropsEarlierSubEventsAndNonObjectArg4IsKept)
-{
     ASSERT_EQ(Track_StartEvent("r"), 0u);
     Mark("r", "old", 0, 10);
     Mark("r", "old", 1, 20);
-    ASSERT_EQ(Track_StartEvent("r"), 0u);
+    ASSERT_EQ(Track_StartEvent("r"), 0u);  // a restart drops the earlier members
     Mark("r", "new", 0, 30);
     Mark("r", "new", 1, 70);
-    tagUTContextSpecialParam fin = Finish("1", "{}", 0, 0);
-    ASSERT_EQ(Track_FinishEvent("r", &fin), 0u);
-
-    ASSERT_EQ(Track_StartEvent("s"), 0u);
-    Mark("s", "x", 0, 10);
-    Mark("s", "x", 1, 20);
-    tagUTContextSpecialParam empty = Finish("1", nullptr, 0, 0);
-    ASSERT_EQ(Track_FinishEvent("s", &empty), 0u);
-
-    ASSERT_EQ(Track_StartEvent("t"), 0u);
-    Mark("t", "x", 0, 10);
-    Mark("t", "x", 1, 20);
-    tagUTContextSpecialParam array = Finish("1", "[1,2]", 0, 0);
-    ASSERT_EQ(Track_FinishEvent("t", &array), 0u);
-
-    auto lines = Lines();
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(Tail(lines[0]), "20|ut_event_timed|a2|1|{\"new\":40}\n");
-    EXPECT_EQ(Tail(lines[1]), "20|ut_event_timed|a2|1|\n");
-    EXPECT_EQ(Tail(lines[2]), "20|ut_event_timed|a2|1|[1,2]\n");
-}
-
-TEST_F(TimedEvents, WallClockGoingBackGivesMinusOne)
-{
-    ut_test::LogCapture cap;
-    ASSERT_EQ(Track_StartEvent("back"), 0u);
-    Drain();
-    Clock().SetSystemTimeMs(kStartWallMs - 5000);
-    tagUTContextSpecialParam fin = Finish(nullptr, nullptr, 1000, 1000);
-    ASSERT_EQ(Track_FinishEvent("back", &fin), 0u);
-    auto lines = Lines();
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(Tail(lines[0]), "20|ut_event_timed|a2|-1|\n");
-    EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "endTime error: endTime: ").size(), 1u);
+    Finish("r", "1", "{}");
+    for (const char *arg4 : {static_cast<const char *>(nullptr), "[1,2]"}) {  // not an object: kept
+        ASSERT_EQ(Track_StartEvent("s"), 0u);
+        Mark("s", "x", 0, 10);
+        Mark("s", "x", 1, 20);
+        Finish("s", "1", arg4);
+    }
+    EXPECT_EQ(Tails(), (std::vector<std::string>{
+                           "20|ut_event_timed|a2|7|{\"a\":250,\"b\":30,\"c\":18446744073709551615,\"z\":\"\\u00e9\"}\n",
+                           "20|ut_event_timed|a2|1|{\"new\":40}\n", "20|ut_event_timed|a2|1|\n",
+                           "20|ut_event_timed|a2|1|[1,2]\n"}));
 }
 
 TEST_F(TimedEvents, UnknownOrFinishedTwiceIsLoggedAndNullsAreRejected)
 {
     ut_test::LogCapture cap;
-    tagUTContextSpecialParam fin = Finish("1", nullptr, 0, 0);
     ASSERT_EQ(Track_StartEvent("once"), 0u);
-    ASSERT_EQ(Track_FinishEvent("once", &fin), 0u);
-    ASSERT_EQ(Track_FinishEvent("once", &fin), 0u);
+    Finish("once", "1", nullptr);
+    Finish("once", "1", nullptr);
     tagUTContextSubEventParam sub = {"s", 0};
     ASSERT_EQ(Track_AddSubEvent("never", &sub), 0u);
-    EXPECT_EQ(Lines().size(), 1u);
-    EXPECT_EQ(cap.Count("no start event, once"), 1u);
-    EXPECT_EQ(cap.Count("no start event, never"), 1u);
-
-    EXPECT_EQ(Track_StartEvent(nullptr), static_cast<OST_UT_RESULT>(UT_FAILED));
-    EXPECT_EQ(Track_AddSubEvent(nullptr, &sub), static_cast<OST_UT_RESULT>(UT_FAILED));
-    EXPECT_EQ(Track_AddSubEvent("x", nullptr), static_cast<OST_UT_RESULT>(UT_FAILED));
-    EXPECT_EQ(Track_FinishEvent(nullptr, &fin), static_cast<OST_UT_RESULT>(UT_FAILED));
-    EXPECT_EQ(Track_FinishEvent("x", nullptr), static_cast<OST_UT_RESULT>(UT_FAILED));
     tagUTContextSubEventParam nullName = {nullptr, 1};
     ASSERT_EQ(Track_StartEvent("nn"), 0u);
     EXPECT_EQ(Track_AddSubEvent("nn", &nullName), 0u);  // an empty name is a name
-    Drain();
+    EXPECT_EQ(UserLines().size(), 1u);
+    EXPECT_EQ(cap.Count("no start event, once"), 1u);
+    EXPECT_EQ(cap.Count("no start event, never"), 1u);
+
+    tagUTContextSpecialParam fin = {};
+    EXPECT_EQ(Track_StartEvent(nullptr), kFailed);
+    EXPECT_EQ(Track_AddSubEvent(nullptr, &sub), kFailed);
+    EXPECT_EQ(Track_AddSubEvent("x", nullptr), kFailed);
+    EXPECT_EQ(Track_FinishEvent(nullptr, &fin), kFailed);
+    EXPECT_EQ(Track_FinishEvent("x", nullptr), kFailed);
 }

@@ -8,31 +8,18 @@
 #include "host/config_store.h"
 #include "records_fixture.h"
 #include "support/log_capture.h"
-#include "support/temp_dir.h"
 
 using namespace records_test;
 using unified_track::ContextSpecialParam;
+using unified_track::RecursiveLock;
+using unified_track::UTManager;
 
 namespace {
-const char *const kStamp = "2024-05-06 07:08:09.010 +0000";
-
-void ConfigureFullContext()
+void Add(const char *id, const char *name, const char *a2 = nullptr, const char *a3 = nullptr,
+         const char *a4 = nullptr)
 {
-    tagUTPublicSdkParam sdk = {"uuid-1", "alice", "10.0.0.1", "10.0.0.2", "corp1", "r2", "r3", "r4", "r5"};
-    ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
-    ASSERT_EQ(Track_SetTerminalType("PC"), 0u);
-    tagUTConfInfoParam conf = {"conf-9", "pid-3"};
-    ASSERT_EQ(Track_SetConfInfoParam(&conf), 0u);
-    tagUTBrioContextPublicParam ctx = {"ctx1",  "DEVICE12345678", "ctx3",  "ctx4",  "ctx5",  "ctx6",
-                                       "corpApp7", "ctx8",        "ctx9",  "ctx10", "ctx11", "ctx12",
-                                       "ctx13", "ctx14",          "s15",   "s16",   "s17"};
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-}
-
-tagUTContextSpecialParam Event(const char *id, const char *name, const char *a2 = nullptr,
-                               const char *a3 = nullptr, const char *a4 = nullptr)
-{
-    return {id, name, a2, a3, a4, 0, 0};
+    tagUTContextSpecialParam ev = {id, name, a2, a3, a4, 0, 0};
+    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
 }
 
 ContextSpecialParam Record(const std::string &id, const std::string &name)
@@ -42,67 +29,53 @@ ContextSpecialParam Record(const std::string &id, const std::string &name)
     p.event = name;
     return p;
 }
-
-std::string EmptyContextLine(const std::string &id, const std::string &event)
-{
-    // Fields 2..16 empty, the stamp, fields 18..24 empty, the context JSON, then the event.
-    return "6.0" + std::string(16, '|') + kStamp + std::string(8, '|') +
-           "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}|" + id + "|" + event +
-           "|||\n";
-}
 }  // namespace
 
 class UserEvents : public RecordsTest {};
 
-TEST_F(UserEvents, FullyConfiguredContextGivesTheExactLine)
+TEST_F(UserEvents, ExactLinesForAFullAndAnEmptyContext)
 {
-    ConfigureFullContext();
-    tagUTContextSpecialParam ev = Event("10", "ut_event_x", "a2", "a3", "{\"k\":1}");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    ConfigureEmptyContext();
+    Add("7", "ut_event_empty");
+    Drain();  // before the parameters below change
+    tagUTPublicSdkParam sdk = {"uuid-1", "alice", "10.0.0.1", "10.0.0.2", "corp1", "r2", "r3", "r4", "r5"};
+    ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
+    ASSERT_EQ(Track_SetTerminalType("PC"), 0u);
+    tagUTConfInfoParam conf = {"conf-9", "pid-3"};
+    ASSERT_EQ(Track_SetConfInfoParam(&conf), 0u);
+    tagUTBrioContextPublicParam ctx = {"ctx1", "DEVICE12345678", "ctx3",  "ctx4",  "ctx5",  "ctx6",
+                                       "corpApp7", "ctx8", "ctx9", "ctx10", "ctx11", "ctx12",
+                                       "ctx13", "ctx14", "s15", "s16", "s17"};
+    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    Add("10", "ut_event_x", "a2", "a3", "{\"k\":1}");
     EXPECT_EQ(AllUserRecords(),
-              std::string("6.0|ctx1|DEVICE1234****|ctx3|ctx4|ctx5|ctx6|uuid-1|a****|corpApp7|ctx8|ctx9|ctx10|ctx11|"
-                          "ctx12|ctx13|2024-05-06 07:08:09.010 +0000|10.0.0.1|10.0.0.2|corp1|s15|s16|s17|r5|"
-                          "{\"terminalType\":\"PC\",\"confuuid\":\"conf-9\",\"pid\":\"pid-3\",\"thirdAppVersion\":"
-                          "\"ctx14\"}|10|ut_event_x|a2|a3|{\"k\":1}\n"));
+              "6.0" + std::string(16, '|') + "2024-05-06 07:08:09.010 +0000" + std::string(8, '|') +
+                  "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}|7|ut_event_empty|||\n"
+                  "6.0|ctx1|DEVICE1234****|ctx3|ctx4|ctx5|ctx6|uuid-1|a****|corpApp7|ctx8|ctx9|ctx10|ctx11|"
+                  "ctx12|ctx13|2024-05-06 07:08:09.010 +0000|10.0.0.1|10.0.0.2|corp1|s15|s16|s17|r5|"
+                  "{\"terminalType\":\"PC\",\"confuuid\":\"conf-9\",\"pid\":\"pid-3\",\"thirdAppVersion\":"
+                  "\"ctx14\"}|10|ut_event_x|a2|a3|{\"k\":1}\n");
 }
 
-TEST_F(UserEvents, EmptyContextGivesEmptyFieldsAndNullTextsAreEmpty)
+TEST_F(UserEvents, DeviceAndAccountMasksCountUtf16Units)
 {
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    tagUTContextSpecialParam ev = Event("7", "ut_event_empty");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    EXPECT_EQ(AllUserRecords(), EmptyContextLine("7", "ut_event_empty"));
-}
-
-TEST_F(UserEvents, MasksCountUtf16UnitsOnNonAsciiText)
-{
-    tagUTPublicSdkParam sdk = {"u", "张三丰", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-    ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context2 = "终端设备AÄ😀";  // 4 + 2 + 2 (one surrogate pair) = 8 units
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    tagUTContextSpecialParam ev = Event("2", "e");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    std::vector<std::string> lines = SplitLines(AllUserRecords());
-    ASSERT_EQ(lines.size(), 1u);
-    EXPECT_EQ(lines[0].substr(0, std::string("6.0||终端设备****|").size()), "6.0||终端设备****|");
-    EXPECT_NE(lines[0].find("|||||u|张**|"), std::string::npos) << lines[0];
-}
-
-TEST_F(UserEvents, ShortDeviceIdIsKeptAndFourCharacterAccountKeepsItsFirst)
-{
-    tagUTPublicSdkParam sdk = {"u", "bob1", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-    ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context2 = "abc";
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    tagUTContextSpecialParam ev = Event("2", "e");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    EXPECT_EQ(AllUserRecords().substr(0, 22), "6.0||abc|||||u|b***|||");
+    struct Row {
+        const char *account, *device, *prefix;
+    };
+    const Row rows[] = {
+        {"张三丰", "终端设备AÄ😀", "6.0||终端设备****|||||u|张**|"},  // 4 + 2 + 2 (a surrogate pair) units
+        {"bob1", "abc", "6.0||abc|||||u|b***|"},                      // short device id kept
+    };
+    for (const Row &r : rows) {
+        tagUTPublicSdkParam sdk = {"u", r.account, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
+        ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
+        tagUTBrioContextPublicParam ctx = {};
+        ctx.context2 = r.device;
+        ctx.context15 = "";
+        ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+        Add("2", "e");
+        EXPECT_EQ(UserLines().back().rfind(r.prefix, 0), 0u) << UserLines().back();
+    }
 }
 
 TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField)
@@ -111,162 +84,122 @@ TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField)
     ctx.context7 = "fromContext";
     ctx.context15 = "";
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    tagUTContextSpecialParam ev = Event("2", "e");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    Add("2", "e");
     Drain();  // the item is read when the line is built
-    const char item[] = "fromStore";
-    ASSERT_EQ(OstSetGlobalCfg(57, item, sizeof(item) - 1), 0);
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    ASSERT_EQ(OstSetGlobalCfg(57, "fromStore", 9), 0);
+    Add("2", "e");
     Drain();
     OstSetGlobalCfg(57, "", 0);  // empty item falls back to the context
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-
-    std::vector<std::string> lines = SplitLines(AllUserRecords());
+    Add("2", "e");
+    std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[0].find("||fromContext|"), std::string::npos);
     EXPECT_NE(lines[1].find("||fromStore|"), std::string::npos);
     EXPECT_NE(lines[2].find("||fromContext|"), std::string::npos);
 }
 
-TEST_F(UserEvents, TextsAreWrittenAsTheyAreAndNewlineIsNotDoubled)
+TEST_F(UserEvents, TextsAreWrittenAsTheyAreAndEmptyEventIdIsRefused)
 {
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    ConfigureEmptyContext();
+    ut_test::LogCapture cap;
     const std::string odd = "a|b\"c\nd\xff\xfe é";
-    tagUTContextSpecialParam ev = Event("3", odd.c_str(), "x", "y", "done\n");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    Add("3", odd.c_str(), "x", "y", "done\n");
+    Add(nullptr, "no id");
+    EXPECT_EQ(Track_AddUserTrack(nullptr), kFailed);
     std::string all = AllUserRecords();
-    EXPECT_NE(all.find("|3|" + odd + "|x|y|done\n"), std::string::npos);
-    EXPECT_EQ(all.back(), '\n');
-    EXPECT_EQ(all.substr(all.size() - 6), "|done\n");  // one newline only
+    const std::string tail = "|3|" + odd + "|x|y|done\n";  // one newline only
+    EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
+    EXPECT_TRUE(cap.Contains("param eventId is empty"));
 }
 
 TEST_F(UserEvents, MeetingSwitchBlocksEventIdOneAndDotSwitchBlocksAll)
 {
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    ConfigureEmptyContext();
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_SetMeetingSDKDotSwitch(false), 0u);
-    tagUTContextSpecialParam one = Event("1", "blocked_one", "p", "q");
-    tagUTContextSpecialParam other = Event("12", "kept");
-    ASSERT_EQ(Track_AddUserTrack(&one), 0u);
-    ASSERT_EQ(Track_AddUserTrack(&other), 0u);
+    Add("1", "blocked_one", "p", "q");
+    Add("12", "kept");
     Drain();
     EXPECT_TRUE(cap.Contains("AddUserTrack blocked! event:blocked_one, arg2: p, arg3: q"));
     EXPECT_EQ(M().DoAddUserTrack(Record("1", "direct")), static_cast<OST_UT_RESULT>(UT_DOT_SWITCH_OFF));
 
     ASSERT_EQ(Track_SetMeetingSDKDotSwitch(true), 0u);
-    ASSERT_EQ(Track_AddUserTrack(&one), 0u);
+    Add("1", "blocked_one");
     Drain();  // switches set directly are seen by commands still queued
 
     ASSERT_EQ(Track_ConfigCustomParam(1), 0u);
     ASSERT_EQ(Track_ConfigDotSwitch(false), 0u);
-    tagUTContextSpecialParam dropped = Event("12", "dropped");
-    EXPECT_EQ(Track_AddUserTrack(&dropped), 0u);  // queued; the command drops it
+    Add("12", "dropped");  // queued; the command drops it
     EXPECT_EQ(M().DoAddUserTrack(Record("12", "dropped")), static_cast<OST_UT_RESULT>(UT_DOT_SWITCH_OFF));
 
-    std::vector<std::string> lines = SplitLines(AllUserRecords());
+    std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("|12|kept|"), std::string::npos);
     EXPECT_NE(lines[1].find("|1|blocked_one|"), std::string::npos);
 }
 
-TEST_F(UserEvents, EmptyEventIdIsRefusedAndNullRecordRejected)
-{
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    ut_test::LogCapture cap;
-    tagUTContextSpecialParam ev = {};
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    EXPECT_EQ(Track_AddUserTrack(nullptr), static_cast<OST_UT_RESULT>(UT_FAILED));
-    EXPECT_EQ(AllUserRecords(), "");
-    EXPECT_TRUE(cap.Contains("param eventId is empty"));
-}
-
 TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
 {
-    for (int i = 0; i < 600; ++i) {
-        std::string name = "held" + std::to_string(i);
-        tagUTContextSpecialParam ev = Event("5", name.c_str());
-        ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    }
+    for (int i = 0; i < 600; ++i) Add("5", ("held" + std::to_string(i)).c_str());
     Drain();
     {
-        std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
         ASSERT_EQ(M().m_userCache.size(), 513u);
-        EXPECT_EQ(M().m_userCache.front().event, "held0");
         EXPECT_EQ(M().m_userCache.back().event, "held512");
     }
-    std::vector<std::string> direct = SplitLines(AllUserRecords());
+    std::vector<std::string> direct = UserLines();
     ASSERT_EQ(direct.size(), 87u);
     EXPECT_NE(direct.front().find("|held513|"), std::string::npos);
 
-    ut_test::LogCapture cap;
     tagUTBrioContextPublicParam ctx = {};
     ctx.context1 = "v9";
     ctx.context15 = "";
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    EXPECT_TRUE(M().m_userCache.empty());
-    tagUTContextSpecialParam later = Event("5", "later");
-    ASSERT_EQ(Track_AddUserTrack(&later), 0u);
-
-    std::vector<std::string> lines = SplitLines(AllUserRecords());
+    Add("5", "later");
+    std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 87u + 513u + 1u);
     for (int i = 0; i < 513; ++i) {
-        ASSERT_NE(lines[87 + i].find("6.0|v9|"), std::string::npos) << i;  // today's context
+        ASSERT_EQ(lines[87 + i].rfind("6.0|v9|", 0), 0u) << i;  // today's context
         ASSERT_NE(lines[87 + i].find("|held" + std::to_string(i) + "|"), std::string::npos) << i;
     }
     EXPECT_NE(lines.back().find("|later|"), std::string::npos);
 }
 
-TEST_F(UserEvents, ContextWithOnlyMediaCachedLeavesMediaCached)
+TEST_F(UserEvents, MediaHeldBackIsFlushedOnlyAlongWithUserEvents)
 {
-    ContextSpecialParam media = Record("900", "media");
-    {
-        std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
-        M().m_mediaCache.push_back(media);
-    }
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
-    EXPECT_EQ(M().m_mediaCache.size(), 1u);
-}
-
-TEST_F(UserEvents, ContextWithUserEventsCachedWritesBothCaches)
-{
-    tagUTContextSpecialParam ev = Event("5", "held");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    Drain();
-    {
-        std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+    auto holdMedia = [] {
+        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
         M().m_mediaCache.push_back(Record("900", "media"));
-    }
-    ut_test::LogCapture cap;
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    };
+    holdMedia();
+    ConfigureEmptyContext();
     {
-        std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
+        EXPECT_EQ(M().m_mediaCache.size(), 1u);
+        M().m_mediaCache.clear();
+    }
+
+    M().m_contextConfigured = false;
+    Add("5", "held");
+    Drain();
+    holdMedia();
+    ut_test::LogCapture cap;
+    ConfigureEmptyContext();
+    {
+        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
         EXPECT_TRUE(M().m_userCache.empty());
         EXPECT_TRUE(M().m_mediaCache.empty());
     }
     EXPECT_TRUE(cap.Contains("add cache media data: 900"));
-    EXPECT_EQ(SplitLines(AllUserRecords()).size(), 1u);
+    EXPECT_EQ(UserLines().size(), 1u);
 }
 
 TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
 {
-    tagUTContextSpecialParam ev = Event("5", "held");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    Add("5", "held");
     Drain();
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);  // first configuration: off
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    ConfigureEmptyContext();
     EXPECT_TRUE(M().m_userCache.empty());
     EXPECT_EQ(AllUserRecords(), "");
 }
@@ -277,11 +210,8 @@ TEST_F(UserEvents, EmptyUuidIsReloadedFromTheCache)
     FakeCache::Set("PublicSdkParamUuid", "cached-uuid\n");
     FakeCache::Set("PublicSdkParamAccount", "carol");
     FakeCache::Set("PublicSdkParamReserve5", "r5c");
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    tagUTContextSpecialParam ev = Event("2", "e");
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    ConfigureEmptyContext();
+    Add("2", "e");
     std::string all = AllUserRecords();
     EXPECT_NE(all.find("|cached-uuid|c****|"), std::string::npos) << all;
     EXPECT_NE(all.find("|r5c|{"), std::string::npos) << all;
@@ -289,17 +219,11 @@ TEST_F(UserEvents, EmptyUuidIsReloadedFromTheCache)
 
 TEST_F(UserEvents, TheLinePastTheThresholdIsWrittenThenPacked)
 {
-    tagUTBrioContextPublicParam ctx = {};
-    ctx.context15 = "";
-    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
+    ConfigureEmptyContext();
     ut_test::LogCapture cap;
     const std::string big(4000, 'x');
-    for (int i = 0; i < 3; ++i) {
-        const std::string name = "big" + std::to_string(i);
-        tagUTContextSpecialParam ev = Event("2", name.c_str(), nullptr, nullptr, big.c_str());
-        ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
-    }
-    std::vector<std::string> lines = SplitLines(AllUserRecords());
+    for (int i = 0; i < 3; ++i) Add("2", ("big" + std::to_string(i)).c_str(), nullptr, nullptr, big.c_str());
+    std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 3u);  // nothing lost whether packed or not
     EXPECT_NE(lines[2].find("|big2|"), std::string::npos);
     EXPECT_EQ(cap.Find("native_sdk", LOG_INFO, "byte, upload!").size(), 1u);
