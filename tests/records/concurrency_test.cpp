@@ -17,7 +17,7 @@ class Concurrency : public RecordsTest {};
 
 TEST_F(Concurrency, ConfiguringWhileRecordsAreWritten)
 {
-    FakeCache::Install();
+    InstallFakeCache();
     ConfigureEmptyContext();
     ASSERT_EQ(Track_ConfigCustomParam(1), 0u);
     constexpr int kEvents = 400;
@@ -26,15 +26,11 @@ TEST_F(Concurrency, ConfiguringWhileRecordsAreWritten)
     hosts.emplace_back([&] {
         for (int i = 0; !stop.load(); ++i) {
             std::string v = "v" + std::to_string(i);
-            tagUTContextPublicParam c = {};
-            c.context1 = c.context14 = v.c_str();
-            Track_ConfigContextPublicParam(&c);
             tagUTBrioContextPublicParam b = {};
             b.context1 = v.c_str();
             b.context15 = "s";
             Track_ConfigBrioContextPublicParam(&b);
-            tagUTParticipantInfo p = {1, 2, v.c_str()};
-            Track_SetParticipantInfo(&p);
+            Track_SetParticipantInfo(Tmp(tagUTParticipantInfo{1, 2, v.c_str()}));
             Track_SetStunInfo(v.c_str(), 3478);
             Track_UpdateAccessDesc(v.c_str());
             Track_ConfigDotSwitch(true);
@@ -45,26 +41,20 @@ TEST_F(Concurrency, ConfiguringWhileRecordsAreWritten)
     hosts.emplace_back([&] {
         for (int i = 0; !stop.load(); ++i) {
             std::string v = "u" + std::to_string(i);
-            tagUTPublicSdkParam sdk = {v.c_str(), "acc", "c", "s", "r1", nullptr, nullptr, nullptr, "r5"};
-            Track_ConfigPublicSdkParam(&sdk);
-            tagUTConfInfoParam conf = {v.c_str(), "p"};
-            Track_SetConfInfoParam(&conf);
+            Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{v.c_str(), "acc", "c", "s", "r1", "", "", "", "r5"}));
+            Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{v.c_str(), "p"}));
             Track_SetTerminalType(v.c_str());
             tagUTTransferParam t = {};
             t.token = "tok";
             t.serverAddr = "https://127.0.0.1:1";
             t.proxyAddr = "proxy";
             Track_ConfigUploadParam(&t);
-            Track_UpdateOpsAddress("https://127.0.0.1:1", i % 2);
             Track_RecordUtcTimeByLogin(1700000000000ULL + static_cast<uint64_t>(i));
             Track_ConfigCustomParam(1);
             char version[32];
             Track_GetVersion(version, sizeof(version));
-            tagUTCertInfo cert = {};
-            Track_GetCertInfo(&cert);
         }
     });
-
     for (int i = 0; i < kEvents; ++i) {
         std::string name = "ev" + std::to_string(i);
         tagUTContextSpecialParam ev = {"30", name.c_str(), "x", nullptr, nullptr, 0, 0};

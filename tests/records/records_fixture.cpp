@@ -6,7 +6,6 @@
 #include <ctime>
 #include <filesystem>
 #include <map>
-#include <mutex>
 #include <sstream>
 #include <thread>
 
@@ -24,57 +23,47 @@ using unified_track::UTManager;
 
 namespace records_test {
 namespace {
-struct Process {
-    unified_track::ManualClock *clock = nullptr;
-    ut_test::TempDir *dir = nullptr;
-    std::string logFolder;
-};
+// Made once per test program and never destroyed: the command and upload threads use the clock
+// until the very end of the process.
+unified_track::ManualClock *g_clock = nullptr;
+std::string g_logFolder;
 
-Process &TheProcess()
+void InitOnce()
 {
-    // Made once per test program and never destroyed: the command and upload threads use the
-    // clock until the very end of the process.
-    static Process *process = [] {
-        auto *p = new Process;
+    static const bool done = [] {
         setenv("TZ", "UTC", 1);
         tzset();
-        p->clock = new unified_track::ManualClock(kStartWallMs, 500000);
-        unified_track::SetClock(p->clock);
-        p->dir = new ut_test::TempDir;
-        std::string logs = p->dir->file("logs");
-        std::string data = p->dir->file("data");
-        fs::create_directories(logs);
-        fs::create_directories(data);
-        p->logFolder = logs + kPathSep;
-        if (InitUnifiedTrack(3, 0, 0, logs.c_str(), data.c_str()) != UT_SUCCESS) std::abort();
-        return p;
+        g_clock = new unified_track::ManualClock(kStartWallMs, 500000);
+        unified_track::SetClock(g_clock);
+        const std::string root = (new ut_test::TempDir)->path();
+        fs::create_directories(root + "/logs");
+        fs::create_directories(root + "/data");
+        g_logFolder = root + "/logs" + kPathSep;
+        return InitUnifiedTrack(3, 0, 0, (root + "/logs").c_str(), (root + "/data").c_str()) == UT_SUCCESS;
     }();
-    return *process;
+    if (!done) std::abort();
 }
 
 std::mutex g_cacheLock;
-std::map<std::string, std::string> g_cache;       // guarded by g_cacheLock
-std::vector<FakeCache::Entries> g_addCalls;       // guarded by g_cacheLock
-std::vector<std::string> g_deleted;               // guarded by g_cacheLock
+FakeCache g_cache;  // guarded by g_cacheLock
 
 int32_t CacheAdd(LumConfigCache *entries, int32_t count)
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
-    FakeCache::Entries call;
-    for (int32_t i = 0; i < count; ++i) call.emplace_back(entries[i].key, entries[i].value);
-    g_addCalls.push_back(call);
-    if (FakeCache::addResult.load() != 0) return FakeCache::addResult.load();
-    for (const auto &kv : call) g_cache[kv.first] = kv.second;
+    g_cache.addCalls.emplace_back();
+    for (int32_t i = 0; i < count; ++i) g_cache.addCalls.back().emplace_back(entries[i].key, entries[i].value);
+    if (g_cache.addResult != 0) return g_cache.addResult;
+    for (const auto &kv : g_cache.addCalls.back()) g_cache.values[kv.first] = kv.second;
     return 0;
 }
 
 int32_t CacheQuery(const char *key, LumConfigCache *entry, int32_t *count)
 {
-    if (FakeCache::queryResult.load() != 0) return FakeCache::queryResult.load();
-    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
     std::lock_guard<std::mutex> guard(g_cacheLock);
-    auto it = g_cache.find(key);
-    if (it == g_cache.end()) return 415000002;  // not found
+    if (g_cache.queryResult != 0) return g_cache.queryResult;
+    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
+    auto it = g_cache.values.find(key);
+    if (it == g_cache.values.end()) return 415000002;  // not found
     entry->value = it->second;
     return 0;
 }
@@ -82,20 +71,24 @@ int32_t CacheQuery(const char *key, LumConfigCache *entry, int32_t *count)
 int32_t CacheDel(const char *key)
 {
     std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_deleted.emplace_back(key ? key : "");
-    if (FakeCache::delResult.load() != 0) return FakeCache::delResult.load();
-    g_cache.erase(key ? key : "");
+    g_cache.deleted.emplace_back(key ? key : "");
+    if (g_cache.delResult != 0) return g_cache.delResult;
+    g_cache.values.erase(key ? key : "");
     return 0;
 }
 }  // namespace
 
-unified_track::ManualClock &Clock() { return *TheProcess().clock; }
+unified_track::ManualClock &Clock()
+{
+    InitOnce();
+    return *g_clock;
+}
 UTManager &M()
 {
-    TheProcess();
+    InitOnce();
     return UTManager::GetInstance();
 }
-const std::string &LogFolder() { return TheProcess().logFolder; }
+const std::string &LogFolder() { return g_logFolder; }
 
 OST_UT_RESULT OnCommandThread(std::function<OST_UT_RESULT()> func)
 {
@@ -121,15 +114,17 @@ std::string AllUserRecords()
     for (const std::string &name : zips) {
         Json::Value root;
         std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(M().m_userZipFolder + kPathSep + name)));
-        Json::CharReaderBuilder builder;
         std::string errors;
-        if (Json::parseFromStream(builder, in, &root, &errors) && root.isObject()) all += root["data"].asString();
+        if (Json::parseFromStream(Json::CharReaderBuilder(), in, &root, &errors) && root.isObject()) {
+            all += root["data"].asString();
+        }
     }
     return all + ut_test::ReadFile(M().m_userDotFile);
 }
 
-std::vector<std::string> SplitLines(const std::string &text)
+std::vector<std::string> UserLines()
 {
+    const std::string text = AllUserRecords();
     std::vector<std::string> lines;
     for (size_t start = 0; start < text.size();) {
         size_t end = std::min(text.find('\n', start), text.size() - 1);
@@ -137,12 +132,6 @@ std::vector<std::string> SplitLines(const std::string &text)
         start = end + 1;
     }
     return lines;
-}
-
-std::string Reserves()
-{
-    std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-    return M().reserves;
 }
 
 void ConfigureEmptyContext()
@@ -157,7 +146,7 @@ void RecordsTest::SetUp()
     UTManager &m = M();
     Drain();
     setAddCacheFun(nullptr, nullptr, nullptr);
-    FakeCache::Reset();
+    WithCache([](FakeCache &c) { c = FakeCache(); });
     OstClearGlobalCfg();
     {
         std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
@@ -180,67 +169,28 @@ void RecordsTest::SetUp()
     m.m_contextConfigured = m.m_bIsUploadSeted = false;
     {
         std::lock_guard<std::mutex> guard(m.m_timeLock);
-        m.m_serverTimeMs = 0;
-        m.m_baseTimeMs = 0;
+        m.m_serverTimeMs = m.m_baseTimeMs = 0;
     }
-    {
-        std::lock_guard<RecursiveLock> u(UTManager::UserFileLock());
-        std::lock_guard<RecursiveLock> me(UTManager::MediaFileLock());
-        std::lock_guard<RecursiveLock> mm(UTManager::MmrFileLock());
-        for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) PAL_Remove(f->c_str());
-        for (const std::string *d : {&m.m_userZipFolder, &m.m_mediaZipFolder, &m.m_mmrZipFolder}) {
-            std::error_code ec;
-            fs::remove_all(*d, ec);
-            fs::create_directories(*d, ec);
-        }
+    std::lock_guard<RecursiveLock> u(UTManager::UserFileLock());
+    std::lock_guard<RecursiveLock> me(UTManager::MediaFileLock());
+    std::lock_guard<RecursiveLock> mm(UTManager::MmrFileLock());
+    for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) PAL_Remove(f->c_str());
+    for (const std::string *d : {&m.m_userZipFolder, &m.m_mediaZipFolder, &m.m_mmrZipFolder}) {
+        std::error_code ec;
+        fs::remove_all(*d, ec);
+        fs::create_directories(*d, ec);
     }
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 
-std::atomic<int32_t> FakeCache::addResult{0};
-std::atomic<int32_t> FakeCache::queryResult{0};
-std::atomic<int32_t> FakeCache::delResult{0};
+void InstallFakeCache() { setAddCacheFun(&CacheAdd, &CacheQuery, &CacheDel); }
+std::mutex &FakeCacheLock() { return g_cacheLock; }
+FakeCache &FakeCacheState() { return g_cache; }
 
-void FakeCache::Install() { setAddCacheFun(&CacheAdd, &CacheQuery, &CacheDel); }
-
-void FakeCache::Reset()
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.clear();
-    g_addCalls.clear();
-    g_deleted.clear();
-    addResult = queryResult = delResult = 0;
-}
-
-void FakeCache::Set(const std::string &key, const std::string &value)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache[key] = value;
-}
-
-std::optional<std::string> FakeCache::Get(const std::string &key)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    auto it = g_cache.find(key);
-    return it == g_cache.end() ? std::nullopt : std::optional<std::string>(it->second);
-}
-
-std::vector<FakeCache::Entries> FakeCache::AddCalls()
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    return g_addCalls;
-}
-
-std::vector<std::string> FakeCache::Deleted()
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    return g_deleted;
-}
-
-bool FakeCache::WaitForAddCalls(size_t count)
+bool WaitForAddCalls(size_t count)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (AddCalls().size() < count) {
+    while (WithCache([](FakeCache &c) { return c.addCalls.size(); }) < count) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::yield();
     }

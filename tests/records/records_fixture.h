@@ -3,9 +3,10 @@
 // configuration cache that records what the manager asked of it.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
+#include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <utility>
@@ -34,11 +35,28 @@ void Drain();
 // Every user record written so far, in order: the packed zip files (oldest first), then the
 // user dot file.
 std::string AllUserRecords();
-std::vector<std::string> SplitLines(const std::string &text);
-inline std::vector<std::string> UserLines() { return SplitLines(AllUserRecords()); }
-std::string Reserves();
+std::vector<std::string> UserLines();  // each with its newline
 // A configured context with every field empty, so records are written rather than held back.
 void ConfigureEmptyContext();
+
+// Runs f(manager) under the parameter lock.
+template <class F>
+auto WithParams(F f)
+{
+    std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+    return f(M());
+}
+inline std::string Reserves()
+{
+    return WithParams([](auto &m) { return m.reserves; });
+}
+
+// The address of a record built in place; it lives to the end of the full expression.
+template <class T>
+T *Tmp(T &&value)
+{
+    return &value;
+}
 
 class RecordsTest : public ::testing::Test {
 protected:
@@ -46,20 +64,23 @@ protected:
     void TearDown() override { Drain(); }
 };
 
-// In-memory host configuration cache.
+// In-memory host configuration cache, filled and read by the three hooks InstallFakeCache() registers.
 struct FakeCache {
-    using Entries = std::vector<std::pair<std::string, std::string>>;
-    static void Install();  // registers the three hooks
-    static void Reset();
-    static void Set(const std::string &key, const std::string &value);
-    static std::optional<std::string> Get(const std::string &key);
-    static std::vector<Entries> AddCalls();  // every add call, in order
-    static std::vector<std::string> Deleted();
-    static bool WaitForAddCalls(size_t count);  // bounded
-
-    static std::atomic<int32_t> addResult;
-    static std::atomic<int32_t> queryResult;  // returned instead of looking up when non-zero
-    static std::atomic<int32_t> delResult;
+    std::map<std::string, std::string> values;
+    std::vector<std::vector<std::pair<std::string, std::string>>> addCalls;  // every add call, in order
+    std::vector<std::string> deleted;
+    int32_t addResult = 0, queryResult = 0, delResult = 0;  // returned instead of doing the work when non-zero
 };
+void InstallFakeCache();
+std::mutex &FakeCacheLock();
+FakeCache &FakeCacheState();
+// Runs f(cache) under its lock: the hooks run on library threads.
+template <class F>
+auto WithCache(F f)
+{
+    std::lock_guard<std::mutex> guard(FakeCacheLock());
+    return f(FakeCacheState());
+}
+bool WaitForAddCalls(size_t count);  // bounded
 
 }  // namespace records_test

@@ -1,5 +1,10 @@
-// Timed events: durations, the interval limits, sub-event members and clock anomalies.
+// Record time: stamps (local before login, the server clock after it, zone suffixes) and timed
+// events (durations, the interval limits, sub-event members, clock anomalies).
+#include <atomic>
+#include <cstdlib>
+#include <ctime>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -24,8 +29,8 @@ void Mark(const char *event, const char *name, uint8_t isEnd, uint64_t time)
 
 void Finish(const char *event, const char *arg3, const char *arg4, uint32_t maxMs = 0, uint32_t minMs = 0)
 {
-    tagUTContextSpecialParam fin = {"20", "ut_event_timed", "a2", arg3, arg4, maxMs, minMs};
-    ASSERT_EQ(Track_FinishEvent(event, &fin), 0u);
+    ASSERT_EQ(Track_FinishEvent(event, Tmp(tagUTContextSpecialParam{"20", "ut_event_timed", "a2", arg3, arg4,
+                                                                      maxMs, minMs})), 0u);
 }
 
 // From the event id on: eventId|event|arg2|arg3|arg4.
@@ -37,7 +42,7 @@ std::vector<std::string> Tails()
 }
 }  // namespace
 
-class TimedEvents : public RecordsTest {
+class Timing : public RecordsTest {
 protected:
     void SetUp() override
     {
@@ -46,15 +51,88 @@ protected:
     }
 };
 
-TEST_F(TimedEvents, DurationLimitsCallersArg3AndClockGoingBack)
+TEST_F(Timing, StampIsLocalBeforeLoginAndOnTheServerClockAfterIt)
 {
-    struct Row {
+    EXPECT_EQ(M().GetDiffTimeStamp(Clock().RunTimeMs()), "2024-05-06 07:08:09.010 +0000");
+    const uint64_t server = 1700000000000ULL;  // 2023-11-14 22:13:20.000 UTC
+    ut_test::LogCapture cap;
+    ASSERT_EQ(Track_RecordUtcTimeByLogin(server), 0u);
+    const uint64_t base = Clock().RunTimeMs();
+    EXPECT_TRUE(cap.Contains("login server utcTime: 1700000000000, m_serverTimeMs: 1700000000000, m_baseTimeMs ms: " +
+                             std::to_string(base)));
+    Clock().SetSystemTimeMs(kStartWallMs + 1234);
+    EXPECT_EQ(M().GetDiffTimeStamp(base + 1500), "2023-11-14 22:13:21.500 +0000");
+    EXPECT_EQ(M().GetDiffTimeStamp(base), "2023-11-14 22:13:20.000 +0000");
+    // Captured before the login: the time of writing, not of capture.
+    EXPECT_EQ(M().GetDiffTimeStamp(base - 1), "2024-05-06 07:08:10.244 +0000");
+    uint64_t s = 0;
+    uint64_t b = 0;
+    ASSERT_EQ(Track_GetServerUtcTimeAndBaseTime(&s, &b), 0u);
+    EXPECT_EQ(s, server);
+    EXPECT_EQ(b, base);
+    EXPECT_EQ(Track_GetServerUtcTimeAndBaseTime(&s, nullptr), kFailed);
+    EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "pUtcTime or pBaseTime is null!").size(), 1u);
+
+    Clock().Advance(10);  // a later login replaces both
+    ASSERT_EQ(Track_RecordUtcTimeByLogin(server + 60000), 0u);
+    EXPECT_EQ(M().GetDiffTimeStamp(base + 10), "2023-11-14 22:14:20.000 +0000");
+    ASSERT_EQ(Track_RecordUtcTimeByLogin(UINT64_MAX - 5), 0u);
+    EXPECT_LT(M().GetDiffTimeStamp(Clock().RunTimeMs() + 3).size(), 80u);  // far out: no crash
+}
+
+TEST_F(Timing, ZoneSuffixesEastWestAndDaylightSaving)
+{
+    const struct {
+        const char *tz;
+        uint64_t wallMs;
+        const char *stamp;
+    } rows[] = {
+        {"Asia/Kolkata", kStartWallMs, "2024-05-06 12:38:09.010 +0530"},
+        {"America/Sao_Paulo", kStartWallMs, "2024-05-06 04:08:09.010 -0300"},
+        {"Europe/Berlin", kStartWallMs, "2024-05-06 09:08:09.010 +0200"},     // summer time
+        {"Europe/Berlin", 1705000000000ULL, "2024-01-11 20:06:40.000 +0100"},  // winter
+        {"America/New_York", kStartWallMs, "2024-05-06 03:08:09.010 -0400"},
+    };
+    for (const auto &r : rows) {
+        setenv("TZ", r.tz, 1);
+        tzset();
+        Clock().SetSystemTimeMs(r.wallMs);
+        EXPECT_EQ(M().GetDiffTimeStamp(0), r.stamp) << r.tz;
+    }
+    setenv("TZ", "UTC", 1);
+    tzset();
+}
+
+TEST_F(Timing, ReadersNeverSeeHalfALogin)
+{
+    // Each login stores server = base * 7; a reader must always find that relation.
+    std::atomic<bool> stop{false};
+    int torn = 0;
+    std::thread writer([&] {
+        for (int i = 0; i < 2000; ++i) {
+            Clock().Advance(1);
+            M().RecordUtcTimeByLogin(Clock().RunTimeMs() * 7);
+        }
+        stop = true;
+    });
+    while (!stop.load()) {
+        uint64_t s = 0;
+        uint64_t b = 0;
+        Track_GetServerUtcTimeAndBaseTime(&s, &b);
+        torn += (s != b * 7) ? 1 : 0;
+    }
+    writer.join();
+    EXPECT_EQ(torn, 0);
+}
+
+TEST_F(Timing, DurationLimitsCallersArg3AndWallClockGoingBack)
+{
+    const struct {
         const char *name;
         int64_t wallStepMs;  // negative: only the wall clock goes back
         const char *arg3, *arg4;
         uint32_t maxMs, minMs;
-    };
-    const Row rows[] = {
+    } rows[] = {
         {"join", 1000, nullptr, nullptr, 1000, 1000},  // equal to both limits: written
         {"slow", 1500, nullptr, nullptr, 1000, 0},     // too long: dropped
         {"fast", 50, nullptr, nullptr, 0, 100},        // too short: dropped
@@ -62,7 +140,7 @@ TEST_F(TimedEvents, DurationLimitsCallersArg3AndClockGoingBack)
         {"back", -5000, nullptr, nullptr, 1000, 1000},
     };
     ut_test::LogCapture cap;
-    for (const Row &r : rows) {
+    for (const auto &r : rows) {
         ASSERT_EQ(Track_StartEvent(r.name), 0u);
         Drain();
         if (r.wallStepMs > 0) Clock().Advance(static_cast<uint64_t>(r.wallStepMs));
@@ -78,7 +156,7 @@ TEST_F(TimedEvents, DurationLimitsCallersArg3AndClockGoingBack)
     EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "endTime error: endTime: ").size(), 1u);
 }
 
-TEST_F(TimedEvents, SubEventDurationsAreMergedIntoArg4)
+TEST_F(Timing, SubEventDurationsAreMergedIntoArg4)
 {
     ASSERT_EQ(Track_StartEvent("ev"), 0u);
     Mark("ev", "a", 0, 100);
@@ -90,7 +168,6 @@ TEST_F(TimedEvents, SubEventDurationsAreMergedIntoArg4)
     Mark("ev", "c", 1, 800);  // monotonic clock went back
     Mark("ev", "d", 0, 1);    // still running at finish: dropped
     Finish("ev", "7", "{\"z\":\"é\",\"a\":1}");
-
     ASSERT_EQ(Track_StartEvent("r"), 0u);
     Mark("r", "old", 0, 10);
     Mark("r", "old", 1, 20);
@@ -110,7 +187,7 @@ TEST_F(TimedEvents, SubEventDurationsAreMergedIntoArg4)
                            "20|ut_event_timed|a2|1|[1,2]\n"}));
 }
 
-TEST_F(TimedEvents, UnknownOrFinishedTwiceIsLoggedAndNullsAreRejected)
+TEST_F(Timing, UnknownOrFinishedTwiceIsLoggedAndNullsAreRejected)
 {
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_StartEvent("once"), 0u);
@@ -118,17 +195,11 @@ TEST_F(TimedEvents, UnknownOrFinishedTwiceIsLoggedAndNullsAreRejected)
     Finish("once", "1", nullptr);
     tagUTContextSubEventParam sub = {"s", 0};
     ASSERT_EQ(Track_AddSubEvent("never", &sub), 0u);
-    tagUTContextSubEventParam nullName = {nullptr, 1};
     ASSERT_EQ(Track_StartEvent("nn"), 0u);
-    EXPECT_EQ(Track_AddSubEvent("nn", &nullName), 0u);  // an empty name is a name
+    EXPECT_EQ(Track_AddSubEvent("nn", Tmp(tagUTContextSubEventParam{nullptr, 1})), 0u);  // an empty name is a name
     EXPECT_EQ(UserLines().size(), 1u);
     EXPECT_EQ(cap.Count("no start event, once"), 1u);
     EXPECT_EQ(cap.Count("no start event, never"), 1u);
-
-    tagUTContextSpecialParam fin = {};
-    EXPECT_EQ(Track_StartEvent(nullptr), kFailed);
     EXPECT_EQ(Track_AddSubEvent(nullptr, &sub), kFailed);
-    EXPECT_EQ(Track_AddSubEvent("x", nullptr), kFailed);
-    EXPECT_EQ(Track_FinishEvent(nullptr, &fin), kFailed);
-    EXPECT_EQ(Track_FinishEvent("x", nullptr), kFailed);
+    EXPECT_EQ(Track_FinishEvent(nullptr, Tmp(tagUTContextSpecialParam{})), kFailed);
 }

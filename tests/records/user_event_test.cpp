@@ -1,25 +1,24 @@
 // User records: the exact line for a configured and an empty context, masks, blocking, holding
 // back before the context is configured, and texts written as they are.
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
 #include "host/config_store.h"
+#include "manager/UTMask.h"
 #include "records_fixture.h"
 #include "support/log_capture.h"
 
 using namespace records_test;
-using unified_track::ContextSpecialParam;
-using unified_track::RecursiveLock;
-using unified_track::UTManager;
+using namespace unified_track;
 
 namespace {
 void Add(const char *id, const char *name, const char *a2 = nullptr, const char *a3 = nullptr,
          const char *a4 = nullptr)
 {
-    tagUTContextSpecialParam ev = {id, name, a2, a3, a4, 0, 0};
-    ASSERT_EQ(Track_AddUserTrack(&ev), 0u);
+    ASSERT_EQ(Track_AddUserTrack(Tmp(tagUTContextSpecialParam{id, name, a2, a3, a4, 0, 0})), 0u);
 }
 
 ContextSpecialParam Record(const std::string &id, const std::string &name)
@@ -33,16 +32,16 @@ ContextSpecialParam Record(const std::string &id, const std::string &name)
 
 class UserEvents : public RecordsTest {};
 
-TEST_F(UserEvents, ExactLinesForAFullAndAnEmptyContext)
+TEST_F(UserEvents, ExactLinesForAnEmptyAndAFullContext)
 {
     ConfigureEmptyContext();
     Add("7", "ut_event_empty");
     Drain();  // before the parameters below change
-    tagUTPublicSdkParam sdk = {"uuid-1", "alice", "10.0.0.1", "10.0.0.2", "corp1", "r2", "r3", "r4", "r5"};
-    ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
+    ASSERT_EQ(Track_ConfigPublicSdkParam(
+                  Tmp(tagUTPublicSdkParam{"uuid-1", "alice", "10.0.0.1", "10.0.0.2", "corp1", "r2", "r3", "r4", "r5"})),
+              0u);
     ASSERT_EQ(Track_SetTerminalType("PC"), 0u);
-    tagUTConfInfoParam conf = {"conf-9", "pid-3"};
-    ASSERT_EQ(Track_SetConfInfoParam(&conf), 0u);
+    ASSERT_EQ(Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{"conf-9", "pid-3"})), 0u);
     tagUTBrioContextPublicParam ctx = {"ctx1", "DEVICE12345678", "ctx3",  "ctx4",  "ctx5",  "ctx6",
                                        "corpApp7", "ctx8", "ctx9", "ctx10", "ctx11", "ctx12",
                                        "ctx13", "ctx14", "s15", "s16", "s17"};
@@ -57,25 +56,20 @@ TEST_F(UserEvents, ExactLinesForAFullAndAnEmptyContext)
                   "\"ctx14\"}|10|ut_event_x|a2|a3|{\"k\":1}\n");
 }
 
-TEST_F(UserEvents, DeviceAndAccountMasksCountUtf16Units)
+TEST(Masks, CountUtf16UnitsAtTheEdges)
 {
-    struct Row {
-        const char *account, *device, *prefix;
-    };
-    const Row rows[] = {
-        {"张三丰", "终端设备AÄ😀", "6.0||终端设备****|||||u|张**|"},  // 4 + 2 + 2 (a surrogate pair) units
-        {"bob1", "abc", "6.0||abc|||||u|b***|"},                      // short device id kept
-    };
-    for (const Row &r : rows) {
-        tagUTPublicSdkParam sdk = {"u", r.account, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr};
-        ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), 0u);
-        tagUTBrioContextPublicParam ctx = {};
-        ctx.context2 = r.device;
-        ctx.context15 = "";
-        ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-        Add("2", "e");
-        EXPECT_EQ(UserLines().back().rfind(r.prefix, 0), 0u) << UserLines().back();
-    }
+    EXPECT_EQ(MiddleMask("/a/b/c.d"), "/a/b/c.d");                        // 8: unchanged
+    EXPECT_EQ(MiddleMask("abcdefghi"), "abcd*fghi");                       // 9: one masked
+    EXPECT_EQ(MiddleMask("数据文件夹路径很长的名字"), "数据文件****长的名字");  // 12 units
+    EXPECT_EQ(MiddleMask("ab😀cdef😀gh"), "ab😀****😀gh");                  // pairs kept whole
+    // A pair cut by the mask leaves a lone half, which comes back as U+FFFD.
+    EXPECT_EQ(MiddleMask("abc😀defg😀h"), "abc\xEF\xBF\xBD****g😀h");
+    EXPECT_EQ(LastFourMask("abc"), "abc");
+    EXPECT_EQ(LastFourMask("abcd"), "****");
+    EXPECT_EQ(LastFourMask("终端设备AÄ😀"), "终端设备****");  // 4 + 2 + 2 units
+    EXPECT_EQ(AllButFirstMask("a"), "a");
+    EXPECT_EQ(AllButFirstMask("张三丰"), "张**");
+    EXPECT_EQ(AllButFirstMask("\xff\xfe"), "\xEF\xBF\xBD*");  // invalid UTF-8 does not crash
 }
 
 TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField)
@@ -84,13 +78,11 @@ TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField)
     ctx.context7 = "fromContext";
     ctx.context15 = "";
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
-    Add("2", "e");
-    Drain();  // the item is read when the line is built
-    ASSERT_EQ(OstSetGlobalCfg(57, "fromStore", 9), 0);
-    Add("2", "e");
-    Drain();
-    OstSetGlobalCfg(57, "", 0);  // empty item falls back to the context
-    Add("2", "e");
+    for (const char *item : {"", "fromStore", ""}) {  // empty falls back to the context
+        OstSetGlobalCfg(57, item, static_cast<uint32_t>(std::strlen(item)));
+        Add("2", "e");
+        Drain();  // the item is read when the line is built
+    }
     std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_NE(lines[0].find("||fromContext|"), std::string::npos);
@@ -105,8 +97,7 @@ TEST_F(UserEvents, TextsAreWrittenAsTheyAreAndEmptyEventIdIsRefused)
     const std::string odd = "a|b\"c\nd\xff\xfe é";
     Add("3", odd.c_str(), "x", "y", "done\n");
     Add(nullptr, "no id");
-    EXPECT_EQ(Track_AddUserTrack(nullptr), kFailed);
-    std::string all = AllUserRecords();
+    const std::string all = AllUserRecords();
     const std::string tail = "|3|" + odd + "|x|y|done\n";  // one newline only
     EXPECT_EQ(all.substr(all.size() - tail.size()), tail);
     EXPECT_TRUE(cap.Contains("param eventId is empty"));
@@ -122,16 +113,13 @@ TEST_F(UserEvents, MeetingSwitchBlocksEventIdOneAndDotSwitchBlocksAll)
     Drain();
     EXPECT_TRUE(cap.Contains("AddUserTrack blocked! event:blocked_one, arg2: p, arg3: q"));
     EXPECT_EQ(M().DoAddUserTrack(Record("1", "direct")), static_cast<OST_UT_RESULT>(UT_DOT_SWITCH_OFF));
-
     ASSERT_EQ(Track_SetMeetingSDKDotSwitch(true), 0u);
     Add("1", "blocked_one");
     Drain();  // switches set directly are seen by commands still queued
-
     ASSERT_EQ(Track_ConfigCustomParam(1), 0u);
     ASSERT_EQ(Track_ConfigDotSwitch(false), 0u);
     Add("12", "dropped");  // queued; the command drops it
     EXPECT_EQ(M().DoAddUserTrack(Record("12", "dropped")), static_cast<OST_UT_RESULT>(UT_DOT_SWITCH_OFF));
-
     std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("|12|kept|"), std::string::npos);
@@ -142,12 +130,8 @@ TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
 {
     for (int i = 0; i < 600; ++i) Add("5", ("held" + std::to_string(i)).c_str());
     Drain();
-    {
-        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-        ASSERT_EQ(M().m_userCache.size(), 513u);
-        EXPECT_EQ(M().m_userCache.back().event, "held512");
-    }
-    std::vector<std::string> direct = UserLines();
+    EXPECT_EQ(WithParams([](auto &m) { return m.m_userCache.size(); }), 513u);
+    std::vector<std::string> direct = UserLines();  // the rest went straight to the file
     ASSERT_EQ(direct.size(), 87u);
     EXPECT_NE(direct.front().find("|held513|"), std::string::npos);
 
@@ -165,31 +149,19 @@ TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
     EXPECT_NE(lines.back().find("|later|"), std::string::npos);
 }
 
-TEST_F(UserEvents, MediaHeldBackIsFlushedOnlyAlongWithUserEvents)
+TEST_F(UserEvents, HeldMediaIsFlushedOnlyAlongWithHeldUserEvents)
 {
-    auto holdMedia = [] {
-        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-        M().m_mediaCache.push_back(Record("900", "media"));
-    };
+    auto holdMedia = [] { WithParams([](auto &m) { m.m_mediaCache.push_back(Record("900", "media")); }); };
     holdMedia();
     ConfigureEmptyContext();
-    {
-        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-        EXPECT_EQ(M().m_mediaCache.size(), 1u);
-        M().m_mediaCache.clear();
-    }
+    EXPECT_EQ(WithParams([](auto &m) { return m.m_mediaCache.size(); }), 1u);
 
     M().m_contextConfigured = false;
     Add("5", "held");
     Drain();
-    holdMedia();
     ut_test::LogCapture cap;
     ConfigureEmptyContext();
-    {
-        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-        EXPECT_TRUE(M().m_userCache.empty());
-        EXPECT_TRUE(M().m_mediaCache.empty());
-    }
+    EXPECT_EQ(WithParams([](auto &m) { return m.m_userCache.size() + m.m_mediaCache.size(); }), 0u);
     EXPECT_TRUE(cap.Contains("add cache media data: 900"));
     EXPECT_EQ(UserLines().size(), 1u);
 }
@@ -206,13 +178,14 @@ TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
 
 TEST_F(UserEvents, EmptyUuidIsReloadedFromTheCache)
 {
-    FakeCache::Install();
-    FakeCache::Set("PublicSdkParamUuid", "cached-uuid\n");
-    FakeCache::Set("PublicSdkParamAccount", "carol");
-    FakeCache::Set("PublicSdkParamReserve5", "r5c");
+    InstallFakeCache();
+    WithCache([](FakeCache &c) {
+        c.values = {{"PublicSdkParamUuid", "cached-uuid\n"}, {"PublicSdkParamAccount", "carol"},
+                    {"PublicSdkParamReserve5", "r5c"}};
+    });
     ConfigureEmptyContext();
     Add("2", "e");
-    std::string all = AllUserRecords();
+    const std::string all = AllUserRecords();
     EXPECT_NE(all.find("|cached-uuid|c****|"), std::string::npos) << all;
     EXPECT_NE(all.find("|r5c|{"), std::string::npos) << all;
 }
