@@ -15,59 +15,46 @@ using namespace records_test;
 
 class Concurrency : public RecordsTest {};
 
-TEST_F(Concurrency, ConfiguringWhileRecordsAreWritten)
+TEST_F(Concurrency, ConfiguringFromTwoThreadsWhileRecordsAreWritten)
 {
     InstallFakeCache();
     ConfigureEmptyContext();
-    ASSERT_EQ(Track_ConfigCustomParam(1), 0u);
-    constexpr int kEvents = 400;
     std::atomic<bool> stop{false};
     std::vector<std::thread> hosts;
-    hosts.emplace_back([&] {
+    for (int h = 0; h < 2; ++h) hosts.emplace_back([&] {
+        tagUTTransferParam t = {};
+        t.token = "tok";
+        t.proxyAddr = "proxy";
         for (int i = 0; !stop.load(); ++i) {
             std::string v = "v" + std::to_string(i);
             tagUTBrioContextPublicParam b = {};
-            b.context1 = v.c_str();
-            b.context15 = "s";
+            b.context1 = b.context15 = v.c_str();
             Track_ConfigBrioContextPublicParam(&b);
-            Track_SetParticipantInfo(Tmp(tagUTParticipantInfo{1, 2, v.c_str()}));
-            Track_SetStunInfo(v.c_str(), 3478);
+            Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{v.c_str(), "acc", "", "", "", "", "", "", "r5"}));
+            Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{v.c_str(), "p"}));
+            Track_SetTerminalType(v.c_str());
             Track_UpdateAccessDesc(v.c_str());
+            Track_ConfigUploadParam(&t);
+            Track_RecordUtcTimeByLogin(1700000000000ULL + static_cast<uint64_t>(i));
+            Track_ConfigCustomParam(1);
             Track_ConfigDotSwitch(true);
             Track_SetMeetingSDKDotSwitch(true);
             if (i % 50 == 0) Track_ClearConfigPublicSdkParam();
         }
     });
-    hosts.emplace_back([&] {
-        for (int i = 0; !stop.load(); ++i) {
-            std::string v = "u" + std::to_string(i);
-            Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{v.c_str(), "acc", "c", "s", "r1", "", "", "", "r5"}));
-            Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{v.c_str(), "p"}));
-            Track_SetTerminalType(v.c_str());
-            tagUTTransferParam t = {};
-            t.token = "tok";
-            t.serverAddr = "https://127.0.0.1:1";
-            t.proxyAddr = "proxy";
-            Track_ConfigUploadParam(&t);
-            Track_RecordUtcTimeByLogin(1700000000000ULL + static_cast<uint64_t>(i));
-            Track_ConfigCustomParam(1);
-            char version[32];
-            Track_GetVersion(version, sizeof(version));
-        }
-    });
+    constexpr int kEvents = 400;
     for (int i = 0; i < kEvents; ++i) {
         std::string name = "ev" + std::to_string(i);
-        tagUTContextSpecialParam ev = {"30", name.c_str(), "x", nullptr, nullptr, 0, 0};
-        EXPECT_EQ(Track_AddUserTrack(&ev), 0u);
+        EXPECT_EQ(Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"30", name.c_str(), "x", nullptr, nullptr, 0, 0})),
+                  0u);
         if (i % 100 == 0) {
             EXPECT_EQ(Track_StartEvent("t"), 0u);
-            tagUTContextSubEventParam sub = {"s", static_cast<uint8_t>(i % 2)};
-            EXPECT_EQ(Track_AddSubEvent("t", &sub), 0u);
+            EXPECT_EQ(Track_AddSubEvent("t", Tmp(tagUTContextSubEventParam{"s", static_cast<uint8_t>(i % 2)})), 0u);
         }
     }
     Drain();
     stop = true;
-    for (auto &t : hosts) t.join();
+    for (auto &host : hosts) host.join();
     std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), static_cast<size_t>(kEvents));
     for (int i = 0; i < kEvents; ++i) {

@@ -17,12 +17,8 @@ using namespace records_test;
 namespace {
 void Mark(const char *event, const char *name, uint8_t isEnd, uint64_t time)
 {
-    unified_track::ContextSubEventParam mark;
-    mark.name = name;
-    mark.isEnd = isEnd;
-    mark.time = time;
     OnCommandThread([=] {
-        M().AddSubEvent(event, mark);
+        M().AddSubEvent(event, unified_track::ContextSubEventParam{name, isEnd, time});
         return static_cast<OST_UT_RESULT>(UT_SUCCESS);
     });
 }
@@ -82,25 +78,18 @@ TEST_F(Timing, StampIsLocalBeforeLoginAndOnTheServerClockAfterIt)
 
 TEST_F(Timing, ZoneSuffixesEastWestAndDaylightSaving)
 {
-    const struct {
-        const char *tz;
-        uint64_t wallMs;
-        const char *stamp;
-    } rows[] = {
-        {"Asia/Kolkata", kStartWallMs, "2024-05-06 12:38:09.010 +0530"},
-        {"America/Sao_Paulo", kStartWallMs, "2024-05-06 04:08:09.010 -0300"},
-        {"Europe/Berlin", kStartWallMs, "2024-05-06 09:08:09.010 +0200"},     // summer time
-        {"Europe/Berlin", 1705000000000ULL, "2024-01-11 20:06:40.000 +0100"},  // winter
-        {"America/New_York", kStartWallMs, "2024-05-06 03:08:09.010 -0400"},
-    };
-    for (const auto &r : rows) {
-        setenv("TZ", r.tz, 1);
+    auto stampIn = [](const char *tz, uint64_t wallMs) {
+        setenv("TZ", tz, 1);
         tzset();
-        Clock().SetSystemTimeMs(r.wallMs);
-        EXPECT_EQ(M().GetDiffTimeStamp(0), r.stamp) << r.tz;
-    }
-    setenv("TZ", "UTC", 1);
-    tzset();
+        Clock().SetSystemTimeMs(wallMs);
+        return M().GetDiffTimeStamp(0);
+    };
+    EXPECT_EQ(stampIn("Asia/Kolkata", kStartWallMs), "2024-05-06 12:38:09.010 +0530");
+    EXPECT_EQ(stampIn("America/Sao_Paulo", kStartWallMs), "2024-05-06 04:08:09.010 -0300");
+    EXPECT_EQ(stampIn("Europe/Berlin", kStartWallMs), "2024-05-06 09:08:09.010 +0200");     // summer time
+    EXPECT_EQ(stampIn("Europe/Berlin", 1705000000000ULL), "2024-01-11 20:06:40.000 +0100");  // winter
+    EXPECT_EQ(stampIn("America/New_York", kStartWallMs), "2024-05-06 03:08:09.010 -0400");
+    stampIn("UTC", kStartWallMs);
 }
 
 TEST_F(Timing, ReadersNeverSeeHalfALogin)
@@ -116,8 +105,7 @@ TEST_F(Timing, ReadersNeverSeeHalfALogin)
         stop = true;
     });
     while (!stop.load()) {
-        uint64_t s = 0;
-        uint64_t b = 0;
+        uint64_t s = 0, b = 0;
         Track_GetServerUtcTimeAndBaseTime(&s, &b);
         torn += (s != b * 7) ? 1 : 0;
     }
@@ -193,13 +181,12 @@ TEST_F(Timing, UnknownOrFinishedTwiceIsLoggedAndNullsAreRejected)
     ASSERT_EQ(Track_StartEvent("once"), 0u);
     Finish("once", "1", nullptr);
     Finish("once", "1", nullptr);
-    tagUTContextSubEventParam sub = {"s", 0};
-    ASSERT_EQ(Track_AddSubEvent("never", &sub), 0u);
+    ASSERT_EQ(Track_AddSubEvent("never", Tmp(tagUTContextSubEventParam{"s", 0})), 0u);
     ASSERT_EQ(Track_StartEvent("nn"), 0u);
     EXPECT_EQ(Track_AddSubEvent("nn", Tmp(tagUTContextSubEventParam{nullptr, 1})), 0u);  // an empty name is a name
     EXPECT_EQ(UserLines().size(), 1u);
     EXPECT_EQ(cap.Count("no start event, once"), 1u);
     EXPECT_EQ(cap.Count("no start event, never"), 1u);
-    EXPECT_EQ(Track_AddSubEvent(nullptr, &sub), kFailed);
+    EXPECT_EQ(Track_AddSubEvent(nullptr, Tmp(tagUTContextSubEventParam{"s", 0})), kFailed);
     EXPECT_EQ(Track_FinishEvent(nullptr, Tmp(tagUTContextSpecialParam{})), kFailed);
 }
