@@ -18,8 +18,6 @@ class ConfigCache : public RecordsTest {};
 TEST_F(ConfigCache, ReloadStripsNewlinesStopsWithoutUuidAndRebuildsReserves)
 {
     WithParams([](auto &m) { m.account = "keep"; m.m_pid = "p7"; });
-    M().GetCacheConfigSDKParamsFromDb();  // no hooks: fields stay
-    EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"p7\",\"thirdAppVersion\":\"\"}");
     InstallFakeCache();
     WithCache([](FakeCache &c) { c.values["PublicSdkParamAccount"] = "acc"; });
     ut_test::LogCapture cap;
@@ -33,7 +31,7 @@ TEST_F(ConfigCache, ReloadStripsNewlinesStopsWithoutUuidAndRebuildsReserves)
     });
     M().GetCacheConfigSDKParamsFromDb();
     EXPECT_EQ(WithParams([](auto &m) { return m.uuid + " " + m.account + " " + m.reserve1; }), "u-1 acc corp");
-    EXPECT_NE(Reserves(), "never read back");
+    EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"p7\",\"thirdAppVersion\":\"\"}");
     EXPECT_TRUE(cap.Contains("QueryDB reserve1: corp"));
 }
 
@@ -72,9 +70,7 @@ TEST_F(ConfigCache, ErrorFileCopiesCountUpToElevenWhateverTheStoredCounter)
     const std::string copy = LogFolder() + "error_dotdata" + kPathSep + "1714979289010.gz";
     ut_test::LogCapture cap;
     M().TryCopyErrorDotFileToLog(failed);
-    setAddCacheFun(nullptr, [](const char *, LumConfigCache *, int32_t *) { return 0; }, nullptr);
-    M().TryCopyErrorDotFileToLog(failed);
-    EXPECT_EQ(cap.Count("QueryConfigCache or AddConfigCache is null"), 2u);
+    EXPECT_TRUE(cap.Contains("QueryConfigCache or AddConfigCache is null"));
     InstallFakeCache();
     WithCache([](FakeCache &c) { c.queryResult = 5; });
     M().TryCopyErrorDotFileToLog(failed);

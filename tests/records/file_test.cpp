@@ -49,9 +49,7 @@ TEST_F(DotFiles, CleanRemovesTheFileOrReportsWhyItCouldNot)
     M().CleanDotFileContent(UTManager::MediaFileLock(), dir.file("stuck"));
     EXPECT_TRUE(fs::exists(dir.file("stuck")));
     for (const char *text : {"remove dotdata failed!", "dotdata file clean data start!", "open dot data file failed",
-                             "delete dot data file failed again"}) {
-        EXPECT_TRUE(cap.Contains(text)) << text;
-    }
+                             "delete dot data file failed again"}) EXPECT_TRUE(cap.Contains(text)) << text;
 }
 
 TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)

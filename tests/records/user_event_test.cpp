@@ -147,21 +147,11 @@ TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
     EXPECT_NE(lines.back().find("|later|"), std::string::npos);
 }
 
-TEST_F(UserEvents, HeldMediaIsFlushedOnlyAlongWithHeldUserEvents)
+TEST_F(UserEvents, HeldMediaAloneStaysHeldWhenTheContextArrives)
 {
-    auto holdMedia = [] { WithParams([](auto &m) { m.m_mediaCache.push_back(Record("900", "media")); }); };
-    holdMedia();
+    WithParams([](auto &m) { m.m_mediaCache.push_back(Record("900", "media")); });
     ConfigureEmptyContext();
     EXPECT_EQ(WithParams([](auto &m) { return m.m_mediaCache.size(); }), 1u);
-
-    M().m_contextConfigured = false;
-    Add("5", "held");
-    Drain();
-    ut_test::LogCapture cap;
-    ConfigureEmptyContext();
-    EXPECT_EQ(WithParams([](auto &m) { return m.m_userCache.size() + m.m_mediaCache.size(); }), 0u);
-    EXPECT_TRUE(cap.Contains("add cache media data: 900"));
-    EXPECT_EQ(UserLines().size(), 1u);
 }
 
 TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
