@@ -32,13 +32,10 @@ TEST_F(Concurrency, ConfiguringFromTwoThreadsWhileRecordsAreWritten)
             Track_ConfigBrioContextPublicParam(&b);
             Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{v.c_str(), "acc", "", "", "", "", "", "", "r5"}));
             Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{v.c_str(), "p"}));
-            Track_SetTerminalType(v.c_str());
-            Track_UpdateAccessDesc(v.c_str());
             Track_ConfigUploadParam(&t);
             Track_RecordUtcTimeByLogin(1700000000000ULL + static_cast<uint64_t>(i));
             Track_ConfigCustomParam(1);
             Track_ConfigDotSwitch(true);
-            Track_SetMeetingSDKDotSwitch(true);
             if (i % 50 == 0) Track_ClearConfigPublicSdkParam();
         }
     });

@@ -124,13 +124,9 @@ std::string AllUserRecords()
 
 std::vector<std::string> UserLines()
 {
-    const std::string text = AllUserRecords();
+    std::istringstream in(AllUserRecords());
     std::vector<std::string> lines;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = std::min(text.find('\n', start), text.size() - 1);
-        lines.push_back(text.substr(start, end - start + 1));
-        start = end + 1;
-    }
+    for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
     return lines;
 }
 
