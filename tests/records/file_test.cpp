@@ -34,17 +34,6 @@ TEST_F(DotFiles, AppendKeepsBytesIsOwnerOnlyRemakesItsFolderAndReportsALoss)
     EXPECT_EQ(cap.Count("file open failed: "), 1u);
 }
 
-TEST_F(DotFiles, CleanReportsWhyItCouldNotRemoveTheFile)
-{
-    ut_test::TempDir dir;
-    ut_test::LogCapture cap;
-    fs::create_directories(dir.file("stuck/inner"));  // a non-empty folder: no remove, no open for writing
-    M().CleanDotFileContent(UTManager::MediaFileLock(), dir.file("stuck"));
-    EXPECT_TRUE(fs::exists(dir.file("stuck")));
-    for (const char *text : {"remove dotdata failed!", "dotdata file clean data start!", "open dot data file failed",
-                             "delete dot data file failed again"}) EXPECT_TRUE(cap.Contains(text)) << text;
-}
-
 TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)
 {
     ut_test::TempDir dir;

@@ -46,17 +46,11 @@ auto WithParams(F f)
     std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
     return f(M());
 }
-inline std::string Reserves()
-{
-    return WithParams([](auto &m) { return m.reserves; });
-}
+inline std::string Reserves() { return WithParams([](auto &m) { return m.reserves; }); }
 
 // The address of a record built in place; it lives to the end of the full expression.
 template <class T>
-T *Tmp(T &&value)
-{
-    return &value;
-}
+T *Tmp(T &&value) { return &value; }
 
 class RecordsTest : public ::testing::Test {
 protected:

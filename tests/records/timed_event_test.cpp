@@ -15,10 +15,11 @@
 using namespace records_test;
 
 namespace {
-void Mark(const char *event, const char *name, uint8_t isEnd, uint64_t time)
+// Sub-event marks with explicit monotonic times, which the host calls cannot give.
+void Marks(const char *event, std::vector<unified_track::ContextSubEventParam> marks)
 {
     OnCommandThread([=] {
-        M().AddSubEvent(event, unified_track::ContextSubEventParam{name, isEnd, time});
+        for (const auto &mark : marks) M().AddSubEvent(event, mark);
         return static_cast<OST_UT_RESULT>(UT_SUCCESS);
     });
 }
@@ -61,8 +62,7 @@ TEST_F(Timing, StampIsLocalBeforeLoginAndOnTheServerClockAfterIt)
     EXPECT_EQ(M().GetDiffTimeStamp(base), "2023-11-14 22:13:20.000 +0000");
     // Captured before the login: the time of writing, not of capture.
     EXPECT_EQ(M().GetDiffTimeStamp(base - 1), "2024-05-06 07:08:10.244 +0000");
-    uint64_t s = 0;
-    uint64_t b = 0;
+    uint64_t s = 0, b = 0;
     ASSERT_EQ(Track_GetServerUtcTimeAndBaseTime(&s, &b), 0u);
     EXPECT_EQ(s, server);
     EXPECT_EQ(b, base);
@@ -137,35 +137,27 @@ TEST_F(Timing, DurationLimitsCallersArg3AndWallClockGoingBack)
     EXPECT_EQ(Tails(), (std::vector<std::string>{"20|ut_event_timed|a2|1000|\n", "20|ut_event_timed|a2|mine|x\n",
                                                  "20|ut_event_timed|a2|-1|\n"}));
     EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "max interval error: endTime: ").size(), 1u);
-    auto minLines = cap.Find("native_sdk", LOG_INFO, "min interval: 100, interval:50, endTime: ");
-    ASSERT_EQ(minLines.size(), 1u);
-    EXPECT_NE(minLines[0].text.find("index:fast"), std::string::npos);
+    EXPECT_EQ(cap.Find("native_sdk", LOG_INFO, "min interval: 100, interval:50, endTime: ").size(), 1u);
+    EXPECT_TRUE(cap.Contains("index:fast"));
     EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "endTime error: endTime: ").size(), 1u);
 }
 
 TEST_F(Timing, SubEventDurationsAreMergedIntoArg4)
 {
     ASSERT_EQ(Track_StartEvent("ev"), 0u);
-    Mark("ev", "a", 0, 100);
-    Mark("ev", "a", 1, 350);
-    Mark("ev", "b", 1, 400);  // unknown end mark: starts b
-    Mark("ev", "b", 0, 500);  // restart
-    Mark("ev", "b", 1, 530);
-    Mark("ev", "c", 0, 900);
-    Mark("ev", "c", 1, 800);  // monotonic clock went back
-    Mark("ev", "d", 0, 1);    // still running at finish: dropped
+    Marks("ev", {{"a", 0, 100}, {"a", 1, 350},                // 250
+                 {"b", 1, 400}, {"b", 0, 500}, {"b", 1, 530},  // an unknown end mark starts b, a start restarts it
+                 {"c", 0, 900}, {"c", 1, 800},                 // the monotonic clock went back
+                 {"d", 0, 1}});                                // still running at finish: dropped
     Finish("ev", "7", "{\"z\":\"é\",\"a\":1}");
     ASSERT_EQ(Track_StartEvent("r"), 0u);
-    Mark("r", "old", 0, 10);
-    Mark("r", "old", 1, 20);
+    Marks("r", {{"old", 0, 10}, {"old", 1, 20}});
     ASSERT_EQ(Track_StartEvent("r"), 0u);  // a restart drops the earlier members
-    Mark("r", "new", 0, 30);
-    Mark("r", "new", 1, 70);
+    Marks("r", {{"new", 0, 30}, {"new", 1, 70}});
     Finish("r", "1", "{}");
     for (const char *arg4 : {static_cast<const char *>(nullptr), "[1,2]"}) {  // not an object: kept
         ASSERT_EQ(Track_StartEvent("s"), 0u);
-        Mark("s", "x", 0, 10);
-        Mark("s", "x", 1, 20);
+        Marks("s", {{"x", 0, 10}, {"x", 1, 20}});
         Finish("s", "1", arg4);
     }
     EXPECT_EQ(Tails(), (std::vector<std::string>{

@@ -32,8 +32,13 @@ ContextSpecialParam Record(const std::string &id, const std::string &name)
 
 class UserEvents : public RecordsTest {};
 
-TEST_F(UserEvents, ExactLinesForAnEmptyAndAFullContext)
+TEST_F(UserEvents, ExactLinesForAnEmptyContextWithAnUuidFromTheCacheAndAFullContext)
 {
+    InstallFakeCache();  // an empty uuid is reloaded from the cache
+    WithCache([](FakeCache &c) {
+        c.values = {{"PublicSdkParamUuid", "cached-uuid\n"}, {"PublicSdkParamAccount", "carol"},
+                    {"PublicSdkParamReserve5", "r5c"}};
+    });
     ConfigureEmptyContext();
     Add("7", "ut_event_empty");
     Drain();  // before the parameters below change
@@ -48,8 +53,8 @@ TEST_F(UserEvents, ExactLinesForAnEmptyAndAFullContext)
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
     Add("10", "ut_event_x", "a2", "a3", "{\"k\":1}");
     EXPECT_EQ(AllUserRecords(),
-              "6.0" + std::string(16, '|') + "2024-05-06 07:08:09.010 +0000" + std::string(8, '|') +
-                  "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}|7|ut_event_empty|||\n"
+              "6.0|||||||cached-uuid|c****||||||||2024-05-06 07:08:09.010 +0000|||||||r5c|"
+              "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}|7|ut_event_empty|||\n"
                   "6.0|ctx1|DEVICE1234****|ctx3|ctx4|ctx5|ctx6|uuid-1|a****|corpApp7|ctx8|ctx9|ctx10|ctx11|"
                   "ctx12|ctx13|2024-05-06 07:08:09.010 +0000|10.0.0.1|10.0.0.2|corp1|s15|s16|s17|r5|"
                   "{\"terminalType\":\"PC\",\"confuuid\":\"conf-9\",\"pid\":\"pid-3\",\"thirdAppVersion\":"
@@ -159,19 +164,6 @@ TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
     ConfigureEmptyContext();
     EXPECT_TRUE(M().m_userCache.empty());
     EXPECT_EQ(AllUserRecords(), "");
-}
-
-TEST_F(UserEvents, EmptyUuidIsReloadedFromTheCache)
-{
-    InstallFakeCache();
-    WithCache([](FakeCache &c) {
-        c.values = {{"PublicSdkParamUuid", "cached-uuid\n"}, {"PublicSdkParamAccount", "carol"},
-                    {"PublicSdkParamReserve5", "r5c"}};
-    });
-    ConfigureEmptyContext();
-    Add("2", "e");
-    EXPECT_EQ(AllUserRecords(), "6.0|||||||cached-uuid|c****||||||||2024-05-06 07:08:09.010 +0000|||||||r5c|"
-                                "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}|2|e|||\n");
 }
 
 TEST_F(UserEvents, TheLinePastTheThresholdIsWrittenThenPacked)
