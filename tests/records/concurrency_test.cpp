@@ -2,11 +2,7 @@
 // every record lands whole, and the run is clean under ThreadSanitizer.
 #include <algorithm>
 #include <atomic>
-#include <string>
 #include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "host/http_proxy.h"
 #include "records_fixture.h"

@@ -1,13 +1,9 @@
 // Dot files: append, folders made on demand, removal and emptying, zip-folder wipe, deleting all.
 #include <filesystem>
-#include <string>
-
-#include <gtest/gtest.h>
 
 #include "host/pal.h"
 #include "manager/UTMask.h"
 #include "records_fixture.h"
-#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 using namespace records_test;

@@ -2,14 +2,10 @@
 // upload credentials and the proxy record, certificate and version buffers.
 #include <algorithm>
 #include <cstring>
-#include <string>
-
-#include <gtest/gtest.h>
 
 #include "host/http_proxy.h"
 #include "host/pal.h"
 #include "records_fixture.h"
-#include "support/log_capture.h"
 
 using namespace records_test;
 

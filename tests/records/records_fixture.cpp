@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
-#include <map>
 #include <sstream>
 #include <thread>
 
@@ -94,10 +93,7 @@ OST_UT_RESULT OnCommandThread(std::function<OST_UT_RESULT()> func)
 {
     return unified_track::UTThreadMgr::GetInstance().PushCmd(std::move(func), "_test");
 }
-void Drain()
-{
-    OnCommandThread([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); });
-}
+void Drain() { OnCommandThread([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); }); }
 
 std::string AllUserRecords()
 {

@@ -18,6 +18,7 @@
 
 #include "host/clock.h"
 #include "manager/UTManager.h"
+#include "support/log_capture.h"
 
 namespace records_test {
 

@@ -3,14 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <ctime>
-#include <string>
 #include <thread>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "records_fixture.h"
-#include "support/log_capture.h"
 
 using namespace records_test;
 
@@ -114,12 +109,8 @@ TEST_F(Timing, ReadersNeverSeeHalfALogin)
 
 TEST_F(Timing, DurationLimitsCallersArg3AndWallClockGoingBack)
 {
-    const struct {
-        const char *name;
-        int64_t wallStepMs;  // negative: only the wall clock goes back
-        const char *arg3, *arg4;
-        uint32_t maxMs, minMs;
-    } rows[] = {
+    // A negative step sets only the wall clock back.
+    const struct { const char *name; int64_t wallStepMs; const char *arg3, *arg4; uint32_t maxMs, minMs; } rows[] = {
         {"join", 1000, nullptr, nullptr, 1000, 1000},  // equal to both limits: written
         {"slow", 1500, nullptr, nullptr, 1000, 0},     // too long: dropped
         {"fast", 50, nullptr, nullptr, 0, 100},        // too short: dropped

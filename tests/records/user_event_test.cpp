@@ -1,15 +1,10 @@
 // User records: the exact line for a configured and an empty context, masks, blocking, holding
 // back before the context is configured, and texts written as they are.
 #include <cstring>
-#include <string>
-#include <vector>
-
-#include <gtest/gtest.h>
 
 #include "host/config_store.h"
 #include "manager/UTMask.h"
 #include "records_fixture.h"
-#include "support/log_capture.h"
 
 using namespace records_test;
 using namespace unified_track;
