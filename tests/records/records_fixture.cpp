@@ -43,8 +43,9 @@ void InitOnce()
     if (!done) std::abort();
 }
 
-std::mutex g_cacheLock;
-FakeCache g_cache;  // guarded by g_cacheLock
+// Never destroyed either: a persisting call may still reach the hooks as the process ends.
+std::mutex &g_cacheLock = *new std::mutex;
+FakeCache &g_cache = *new FakeCache;  // guarded by g_cacheLock
 
 int32_t CacheAdd(LumConfigCache *entries, int32_t count)
 {
