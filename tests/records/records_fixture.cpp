@@ -25,6 +25,7 @@ namespace {
 // Made once per test program and never destroyed: the command and upload threads use the clock
 // until the very end of the process.
 unified_track::ManualClock *g_clock = nullptr;
+ut_test::TempDir *g_dir = nullptr;
 std::string g_logFolder;
 
 void InitOnce()
@@ -34,7 +35,8 @@ void InitOnce()
         tzset();
         g_clock = new unified_track::ManualClock(kStartWallMs, 500000);
         unified_track::SetClock(g_clock);
-        const std::string root = (new ut_test::TempDir)->path();
+        g_dir = new ut_test::TempDir;
+        const std::string root = g_dir->path();
         fs::create_directories(root + "/logs");
         fs::create_directories(root + "/data");
         g_logFolder = root + "/logs" + kPathSep;
