@@ -9,10 +9,6 @@
 
 using namespace records_test;
 
-namespace {
-void Touch(const std::string &path) { PAL_AppendFile(path.c_str(), "x\n", 2); }
-}  // namespace
-
 class Params : public RecordsTest {};
 
 TEST_F(Params, PublicSdkParamNeedsAUuidDropsNewlinesKeepsEarlierOnEmptyAndPersistsTenEntries)
@@ -57,6 +53,7 @@ TEST_F(Params, ReservesIsRebuiltFromItsPartsWithoutEscaping)
 TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
 {
     auto &m = M();
+    auto Touch = [](const std::string &path) { PAL_AppendFile(path.c_str(), "x\n", 2); };
     for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) Touch(*f);
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);
