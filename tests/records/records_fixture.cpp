@@ -1,19 +1,19 @@
 #include "records_fixture.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
-#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <thread>
 
 #include <json/json.h>
-#include <zlib.h>
 
 #include "host/config_store.h"
 #include "host/pal.h"
 #include "manager/UTThreadMgr.h"
+#include "support/https_collector.h"
 #include "support/temp_dir.h"
 
 namespace fs = std::filesystem;
@@ -22,70 +22,81 @@ using unified_track::UTManager;
 
 namespace records_test {
 namespace {
-constexpr uint64_t kStartRunMs = 500000;
+// Made once per test program and never destroyed: the command and upload threads use the clock
+// until the very end of the process.
+unified_track::ManualClock *g_clock = nullptr;
+ut_test::TempDir *g_dir = nullptr;
+std::string g_logFolder;
 
-struct Process {
-    unified_track::ManualClock *clock = nullptr;
-    ut_test::TempDir *dir = nullptr;
-    std::string logFolder;
-};
-
-Process &TheProcess()
+void InitOnce()
 {
-    // Made once per test program and never destroyed: the command and upload threads use the
-    // clock until the very end of the process.
-    static Process *process = [] {
-        auto *p = new Process;
+    static const bool done = [] {
         setenv("TZ", "UTC", 1);
         tzset();
-        p->clock = new unified_track::ManualClock(kStartWallMs, kStartRunMs);
-        unified_track::SetClock(p->clock);
-        p->dir = new ut_test::TempDir;
-        std::string logs = p->dir->file("logs");
-        std::string data = p->dir->file("data");
-        fs::create_directories(logs);
-        fs::create_directories(data);
-        p->logFolder = logs + kPathSep;
-        if (InitUnifiedTrack(3, 0, 0, logs.c_str(), data.c_str()) != UT_SUCCESS) std::abort();
-        return p;
+        g_clock = new unified_track::ManualClock(kStartWallMs, 500000);
+        unified_track::SetClock(g_clock);
+        g_dir = new ut_test::TempDir;
+        const std::string root = g_dir->path();
+        fs::create_directories(root + "/logs");
+        fs::create_directories(root + "/data");
+        g_logFolder = root + "/logs" + kPathSep;
+        return InitUnifiedTrack(3, 0, 0, (root + "/logs").c_str(), (root + "/data").c_str()) == UT_SUCCESS;
     }();
-    return *process;
+    if (!done) std::abort();
 }
 
-std::string Gunzip(const std::string &path)
+// Never destroyed either: a persisting call may still reach the hooks as the process ends.
+std::mutex &g_cacheLock = *new std::mutex;
+FakeCache &g_cache = *new FakeCache;  // guarded by g_cacheLock
+
+int32_t CacheAdd(LumConfigCache *entries, int32_t count)
 {
-    std::string out;
-    gzFile gz = gzopen(path.c_str(), "rb");
-    if (gz == nullptr) return out;
-    char buffer[4096];
-    int n = 0;
-    while ((n = gzread(gz, buffer, sizeof(buffer))) > 0) out.append(buffer, static_cast<size_t>(n));
-    gzclose(gz);
-    return out;
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    g_cache.addCalls.emplace_back();
+    for (int32_t i = 0; i < count; ++i) g_cache.addCalls.back().emplace_back(entries[i].key, entries[i].value);
+    if (g_cache.addResult != 0) return g_cache.addResult;
+    for (const auto &kv : g_cache.addCalls.back()) g_cache.values[kv.first] = kv.second;
+    return 0;
 }
 
-std::mutex g_cacheLock;
-std::map<std::string, std::string> g_cache;                                       // guarded by g_cacheLock
-std::vector<std::vector<std::pair<std::string, std::string>>> g_addCalls;       // guarded by g_cacheLock
-std::vector<std::string> g_deleted;                                               // guarded by g_cacheLock
+int32_t CacheQuery(const char *key, LumConfigCache *entry, int32_t *count)
+{
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    if (g_cache.queryResult != 0) return g_cache.queryResult;
+    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
+    auto it = g_cache.values.find(key);
+    if (it == g_cache.values.end()) return 415000002;  // not found
+    entry->value = it->second;
+    return 0;
+}
+
+int32_t CacheDel(const char *key)
+{
+    std::lock_guard<std::mutex> guard(g_cacheLock);
+    g_cache.deleted.emplace_back(key ? key : "");
+    if (g_cache.delResult != 0) return g_cache.delResult;
+    g_cache.values.erase(key ? key : "");
+    return 0;
+}
 }  // namespace
 
-unified_track::ManualClock &Clock() { return *TheProcess().clock; }
+unified_track::ManualClock &Clock()
+{
+    InitOnce();
+    return *g_clock;
+}
 UTManager &M()
 {
-    TheProcess();
+    InitOnce();
     return UTManager::GetInstance();
 }
-const std::string &LogFolder() { return TheProcess().logFolder; }
+const std::string &LogFolder() { return g_logFolder; }
 
 OST_UT_RESULT OnCommandThread(std::function<OST_UT_RESULT()> func)
 {
     return unified_track::UTThreadMgr::GetInstance().PushCmd(std::move(func), "_test");
 }
-void Drain()
-{
-    OnCommandThread([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); });
-}
+void Drain() { OnCommandThread([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); }); }
 
 std::string AllUserRecords()
 {
@@ -101,37 +112,28 @@ std::string AllUserRecords()
     std::string all;
     for (const std::string &name : zips) {
         Json::Value root;
-        std::istringstream in(Gunzip(M().m_userZipFolder + kPathSep + name));
-        Json::CharReaderBuilder builder;
+        std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(M().m_userZipFolder + kPathSep + name)));
         std::string errors;
-        if (Json::parseFromStream(builder, in, &root, &errors) && root.isObject()) all += root["data"].asString();
+        if (Json::parseFromStream(Json::CharReaderBuilder(), in, &root, &errors) && root.isObject()) {
+            all += root["data"].asString();
+        }
     }
-    all += ut_test::ReadFile(M().m_userDotFile);
-    return all;
+    return all + ut_test::ReadFile(M().m_userDotFile);
 }
 
-std::vector<std::string> SplitLines(const std::string &text)
+std::vector<std::string> UserLines()
 {
+    std::istringstream in(AllUserRecords());
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find('\n', start);
-        if (end == std::string::npos) end = text.size() - 1;
-        lines.push_back(text.substr(start, end - start + 1));
-        start = end + 1;
-    }
+    for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
     return lines;
 }
 
-ScopedTz::ScopedTz(const char *tz)
+void ConfigureEmptyContext()
 {
-    setenv("TZ", tz, 1);
-    tzset();
-}
-ScopedTz::~ScopedTz()
-{
-    setenv("TZ", "UTC", 1);
-    tzset();
+    tagUTBrioContextPublicParam ctx = {};
+    ctx.context15 = "";
+    ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
 }
 
 void RecordsTest::SetUp()
@@ -139,136 +141,43 @@ void RecordsTest::SetUp()
     UTManager &m = M();
     Drain();
     setAddCacheFun(nullptr, nullptr, nullptr);
-    FakeCache::Reset();
+    WithCache([](FakeCache &c) { c = FakeCache(); });
     OstClearGlobalCfg();
-    {
-        std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-        for (std::string *field : {&m.uuid, &m.account, &m.cloudusgIp, &m.sbcIp, &m.reserve1, &m.reserve2,
-                                   &m.reserve3, &m.reserve4, &m.reserve5, &m.reserves, &m.m_participantId,
-                                   &m.m_stunAddr, &m.m_terminalType, &m.m_confuuid, &m.m_pid}) {
+    Track_ClearConfigPublicSdkParam();
+    Track_DelDotData();
+    WithParams([](UTManager &p) {
+        for (std::string *field : {&p.m_participantId, &p.m_stunAddr, &p.m_terminalType, &p.m_confuuid, &p.m_pid}) {
             field->clear();
         }
-        for (std::string &c : m.m_context) c.clear();
-        for (std::string &s : m.m_suite) s.clear();
-        m.m_uploadParam = unified_track::UpLoadParam();
-        m.m_mNumber = m.m_tNumber = 0;
-        m.m_stunPort = 0;
-        m.m_userCache.clear();
-        m.m_mediaCache.clear();
-        std::lock_guard<std::mutex> tableGuard(m.m_eventTableLock);
-        m.m_eventTable.clear();
-    }
-    m.m_dotSwitch = true;
-    m.m_uploadSwitch = true;
-    m.m_appDotSwitch = true;
-    m.m_meetingSdkDotSwitch = true;
-    m.m_contextConfigured = false;
-    m.m_bIsUploadSeted = false;
-    {
-        std::lock_guard<std::mutex> guard(m.m_timeLock);
-        m.m_serverTimeMs = 0;
-        m.m_baseTimeMs = 0;
-    }
-    {
-        std::lock_guard<RecursiveLock> u(UTManager::UserFileLock());
-        std::lock_guard<RecursiveLock> me(UTManager::MediaFileLock());
-        std::lock_guard<RecursiveLock> mm(UTManager::MmrFileLock());
-        for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) PAL_Remove(f->c_str());
-        for (const std::string *d : {&m.m_userZipFolder, &m.m_mediaZipFolder, &m.m_mmrZipFolder}) {
-            std::error_code ec;
-            fs::remove_all(*d, ec);
-            fs::create_directories(*d, ec);
-        }
-    }
+        for (std::string &c : p.m_context) c.clear();
+        for (std::string &s : p.m_suite) s.clear();
+        p.m_uploadParam = unified_track::UpLoadParam();
+        p.m_mNumber = p.m_tNumber = 0;
+        p.m_stunPort = 0;
+        p.m_userCache.clear();
+        p.m_mediaCache.clear();
+        std::lock_guard<std::mutex> tableGuard(p.m_eventTableLock);
+        p.m_eventTable.clear();
+    });
+    m.m_dotSwitch = m.m_uploadSwitch = m.m_appDotSwitch = m.m_meetingSdkDotSwitch = true;
+    m.m_contextConfigured = m.m_bIsUploadSeted = false;
+    std::lock_guard<std::mutex> guard(m.m_timeLock);
+    m.m_serverTimeMs = m.m_baseTimeMs = 0;
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 
-void RecordsTest::TearDown() { Drain(); }
+void InstallFakeCache() { setAddCacheFun(&CacheAdd, &CacheQuery, &CacheDel); }
+std::mutex &FakeCacheLock() { return g_cacheLock; }
+FakeCache &FakeCacheState() { return g_cache; }
 
-// ---- FakeCache ----
-
-std::atomic<int32_t> FakeCache::addResult{0};
-std::atomic<int32_t> FakeCache::queryResult{0};
-std::atomic<int32_t> FakeCache::delResult{0};
-
-void FakeCache::Install() { setAddCacheFun(&FakeCache::Add, &FakeCache::Query, &FakeCache::Del); }
-
-void FakeCache::Reset()
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.clear();
-    g_addCalls.clear();
-    g_deleted.clear();
-    addResult = 0;
-    queryResult = 0;
-    delResult = 0;
-}
-
-void FakeCache::Set(const std::string &key, const std::string &value)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache[key] = value;
-}
-
-std::optional<std::string> FakeCache::Get(const std::string &key)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    auto it = g_cache.find(key);
-    if (it == g_cache.end()) return std::nullopt;
-    return it->second;
-}
-
-std::vector<std::vector<std::pair<std::string, std::string>>> FakeCache::AddCalls()
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    return g_addCalls;
-}
-
-std::vector<std::string> FakeCache::Deleted()
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    return g_deleted;
-}
-
-bool FakeCache::WaitForAddCalls(size_t count)
+bool WaitForAddCalls(size_t count)
 {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (AddCalls().size() < count) {
+    while (WithCache([](FakeCache &c) { return c.addCalls.size(); }) < count) {
         if (std::chrono::steady_clock::now() > deadline) return false;
         std::this_thread::yield();
     }
     return true;
-}
-
-int32_t FakeCache::Add(LumConfigCache *entries, int32_t count)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    std::vector<std::pair<std::string, std::string>> call;
-    for (int32_t i = 0; i < count; ++i) call.emplace_back(entries[i].key, entries[i].value);
-    g_addCalls.push_back(call);
-    if (addResult.load() != 0) return addResult.load();
-    for (const auto &kv : call) g_cache[kv.first] = kv.second;
-    return 0;
-}
-
-int32_t FakeCache::Query(const char *key, LumConfigCache *entry, int32_t *count)
-{
-    if (queryResult.load() != 0) return queryResult.load();
-    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    auto it = g_cache.find(key);
-    if (it == g_cache.end()) return 415000002;  // not found
-    entry->value = it->second;
-    return 0;
-}
-
-int32_t FakeCache::Del(const char *key)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_deleted.emplace_back(key ? key : "");
-    if (delResult.load() != 0) return delResult.load();
-    g_cache.erase(key ? key : "");
-    return 0;
 }
 
 }  // namespace records_test

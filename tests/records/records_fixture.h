@@ -3,7 +3,6 @@
 // configuration cache that records what the manager asked of it.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -19,11 +18,12 @@
 
 #include "host/clock.h"
 #include "manager/UTManager.h"
+#include "support/log_capture.h"
 
 namespace records_test {
 
-// 2024-05-06 07:08:09.010 UTC
-constexpr uint64_t kStartWallMs = 1714979289010ULL;
+constexpr uint64_t kStartWallMs = 1714979289010ULL;  // 2024-05-06 07:08:09.010 UTC
+constexpr OST_UT_RESULT kFailed = static_cast<OST_UT_RESULT>(UT_FAILED);
 
 unified_track::ManualClock &Clock();
 unified_track::UTManager &M();
@@ -36,40 +36,46 @@ void Drain();
 // Every user record written so far, in order: the packed zip files (oldest first), then the
 // user dot file.
 std::string AllUserRecords();
-std::vector<std::string> SplitLines(const std::string &text);
+std::vector<std::string> UserLines();  // each with its newline
+// A configured context with every field empty, so records are written rather than held back.
+void ConfigureEmptyContext();
 
-// Sets TZ and re-reads it; the destructor restores UTC.
-class ScopedTz {
-public:
-    explicit ScopedTz(const char *tz);
-    ~ScopedTz();
-};
+// Runs f(manager) under the parameter lock.
+template <class F>
+auto WithParams(F f)
+{
+    std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
+    return f(M());
+}
+inline std::string Reserves() { return WithParams([](auto &m) { return m.reserves; }); }
+
+// The address of a record built in place; it lives to the end of the full expression.
+template <class T>
+T *Tmp(T &&value) { return &value; }
 
 class RecordsTest : public ::testing::Test {
 protected:
     void SetUp() override;
-    void TearDown() override;
+    void TearDown() override { Drain(); }
 };
 
-// In-memory host configuration cache.
-class FakeCache {
-public:
-    static void Install();  // registers the three hooks
-    static void Reset();
-    static void Set(const std::string &key, const std::string &value);
-    static std::optional<std::string> Get(const std::string &key);
-    // Every add call, with its entries as (key, value) pairs.
-    static std::vector<std::vector<std::pair<std::string, std::string>>> AddCalls();
-    static std::vector<std::string> Deleted();
-    static bool WaitForAddCalls(size_t count);  // bounded
-
-    static std::atomic<int32_t> addResult;
-    static std::atomic<int32_t> queryResult;  // returned instead of looking up when non-zero
-    static std::atomic<int32_t> delResult;
-
-    static int32_t Add(LumConfigCache *entries, int32_t count);
-    static int32_t Query(const char *key, LumConfigCache *entry, int32_t *count);
-    static int32_t Del(const char *key);
+// In-memory host configuration cache, filled and read by the three hooks InstallFakeCache() registers.
+struct FakeCache {
+    std::map<std::string, std::string> values;
+    std::vector<std::vector<std::pair<std::string, std::string>>> addCalls;  // every add call, in order
+    std::vector<std::string> deleted;
+    int32_t addResult = 0, queryResult = 0, delResult = 0;  // returned instead of doing the work when non-zero
 };
+void InstallFakeCache();
+std::mutex &FakeCacheLock();
+FakeCache &FakeCacheState();
+// Runs f(cache) under its lock: the hooks run on library threads.
+template <class F>
+auto WithCache(F f)
+{
+    std::lock_guard<std::mutex> guard(FakeCacheLock());
+    return f(FakeCacheState());
+}
+bool WaitForAddCalls(size_t count);  // bounded
 
 }  // namespace records_test
