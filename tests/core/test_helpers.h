@@ -1,9 +1,8 @@
-// Small helpers shared by the core tests.
+// Small helpers shared by the core tests (they bring the command thread and the log layer along).
 #pragma once
 
 #include <chrono>
-#include <dirent.h>
-#include <unistd.h>
+#include <iterator>
 #include <filesystem>
 #include <functional>
 #include <string>
@@ -60,13 +59,8 @@ inline bool WaitFor(const std::function<bool()> &cond) {
 }
 
 inline int ThreadCount() {
-    int n = 0;
-    if (DIR *d = opendir("/proc/self/task")) {
-        while (dirent *e = readdir(d))
-            if (e->d_name[0] != '.') ++n;
-        closedir(d);
-    }
-    return n;
+    namespace fs = std::filesystem;
+    return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()));
 }
 
 // The thread count to compare against. A first thread start can make runtime helpers start their
@@ -84,8 +78,6 @@ inline std::string FolderOfLength(const std::string &base, size_t total) {
     return path;
 }
 
-inline bool ThreadAlive(uint64_t tid) {
-    return access(("/proc/self/task/" + std::to_string(tid)).c_str(), F_OK) == 0;
-}
+inline bool ThreadAlive(uint64_t tid) { return std::filesystem::exists("/proc/self/task/" + std::to_string(tid)); }
 
 }  // namespace ut_core_test

@@ -7,7 +7,6 @@
 
 #include <unified_track/unified_track.h>
 
-#include "host/log.h"
 #include "log/track_trace.h"
 #include "support/temp_dir.h"
 #include "test_helpers.h"
@@ -15,13 +14,12 @@
 namespace fs = std::filesystem;
 using namespace ut_core_test;
 
-class FirstUpdate : public ::testing::TestWithParam<bool> {};
-
-TEST_P(FirstUpdate, StartsTheApiLogInTheFolderEndingInOneSeparator) {
+TEST(TraceLog, FirstUpdateStartsTheApiLogInTheFolderEndingInOneSeparator) {
     ut_test::TempDir dir;
     LogCapture capture;
     const std::string folder = dir.file("logs");
-    Track_TraceUpdateLogParams(2, 512, 5, (GetParam() ? folder + "/" : folder).c_str());
+    // A final separator is not doubled; a folder without one gets one (see the 228-byte case).
+    Track_TraceUpdateLogParams(2, 512, 5, (folder + "/").c_str());
     EXPECT_EQ(Track_GetLogFolder(), folder + "/");
     char buffer[300] = "";
     Track_GetLogPath(buffer, sizeof(buffer));
@@ -53,10 +51,7 @@ TEST_P(FirstUpdate, StartsTheApiLogInTheFolderEndingInOneSeparator) {
     Track_GetLogPath(buffer, 0);
     Track_GetLogPath(buffer, -1);
     EXPECT_EQ(capture.CountPrefix("secure func return err:"), 4u);
-    EXPECT_EQ(capture.Count("secure func return err:0"), 0u);
 }
-
-INSTANTIATE_TEST_SUITE_P(TrailingSeparator, FirstUpdate, ::testing::Bool());
 
 TEST(TraceLog, FolderOf228BytesIsAccepted229RefusedAndLaterUpdatesCapTheSize) {
     ut_test::TempDir dir;
