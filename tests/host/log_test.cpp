@@ -184,22 +184,15 @@ TEST(Log, RotationCompressesAndKeepsTheFileCount) {
     LogStream::SetZipDataFuncCallback(nullptr);
 }
 
+// Success is seen through rotation; a failure reports the file's name only, never its folder.
 TEST(Log, CompressLogFileReportsFailuresByFileNameOnly) {
     TempDir dir;
     LogStream::SetZipDataFuncCallback(OnZipFailure);
-    std::string file = dir.file("old.1.txt");
-    std::string content(100000, 'z');
-    ASSERT_GE(PAL_AppendFile(file.c_str(), content.data(), content.size()), 0);
-    EXPECT_EQ(LogStream::CompressLogFile(file), 0);
-    EXPECT_FALSE(PAL_IsFileExist(file.c_str()));
-    EXPECT_EQ(Gunzip(file + ".gz"), content);
-    EXPECT_EQ(g_zipCalls, 0);
-
     std::string missing = dir.file("gone.txt");
     EXPECT_NE(LogStream::CompressLogFile(missing), 0);
     EXPECT_EQ(g_zipCalls, 1);
     EXPECT_NE(g_zipError, 0);
-    EXPECT_EQ(g_zipName, "gone.txt");  // the name only, never the folder
+    EXPECT_EQ(g_zipName, "gone.txt");
     EXPECT_FALSE(PAL_IsFileExist((missing + ".gz").c_str()));
     LogStream::SetZipDataFuncCallback(nullptr);
     EXPECT_NE(LogStream::CompressLogFile(missing), 0);
