@@ -13,8 +13,7 @@ protected:
 };
 
 TEST_F(ConfigStore, TextRoundTripSizeLimitAndClear) {
-    const char ip[] = "10.1.2.3";
-    ASSERT_EQ(OstSetGlobalCfg(140, ip, static_cast<uint32_t>(std::strlen(ip))), 0);
+    ASSERT_EQ(OstSetGlobalCfg(140, "10.1.2.3", 8), 0);
     char exact[9];  // the text and its terminator, no more
     ASSERT_EQ(OstGetGlobalCfg(140, exact, sizeof(exact)), 0);
     EXPECT_STREQ(exact, "10.1.2.3");
@@ -61,7 +60,6 @@ TEST_F(ConfigStore, CallbacksRunForTheirItem) {
     EXPECT_EQ(OstRunGlobalCfgCallback(129, buf, sizeof(buf)), 0);
     EXPECT_EQ(g_seenItem, 129);
     EXPECT_STREQ(buf, "ok");
-    EXPECT_NE(OstRunGlobalCfgCallback(130, buf, sizeof(buf)), 0);
     OstRegGlobalCfgCallback(129, nullptr);
     EXPECT_NE(OstRunGlobalCfgCallback(129, buf, sizeof(buf)), 0);
 }
