@@ -8,9 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "host/pal.h"
-#include "log_capture.h"
 #include "manager/UTManager.h"
-#include "manager/UTThreadMgr.h"
 #include "test_helpers.h"
 
 using namespace ut_core_test;
@@ -22,49 +20,40 @@ namespace {
 // the reading one not yet.
 uint32_t ExecutedCount() {
     uint32_t n = 0;
-    Sync([&n] {
-        n = UTManager::GetInstance().m_msgCounters[9].load();
-        return static_cast<OST_UT_RESULT>(UT_SUCCESS);
-    });
+    Sync([&n] { return n = UTManager::GetInstance().m_msgCounters[9].load(), kOk; });
     return n;
 }
 }  // namespace
 
-TEST(CommandThread, SyncReturnsTheResultAndRunsOnTheCommandThread) {
-    uint64_t ranOn = 0;
-    EXPECT_EQ(Sync([&] {
-                  ranOn = PAL_GetTID();
-                  return static_cast<OST_UT_RESULT>(UT_DOT_SWITCH_OFF);
-              }),
-              static_cast<OST_UT_RESULT>(UT_DOT_SWITCH_OFF));
-    EXPECT_NE(ranOn, PAL_GetTID());
-    EXPECT_EQ(ranOn, UTThreadMgr::CommandThreadId());
-}
-
-TEST(CommandThread, SyncInsideSyncRunsAtOnceOnTheCommandThread) {
-    uint64_t innerOn = 0;
+TEST(CommandThread, SyncRunsOnTheCommandThreadANestedOneAtOnceAndStopEndsTheIdleThread) {
+    uint64_t outerOn = 0, innerOn = 0;
     OST_UT_RESULT r = Sync([&] {
-        return Sync([&] {
-            innerOn = PAL_GetTID();
-            return static_cast<OST_UT_RESULT>(UT_NOT_INITED);
-        });
+        outerOn = PAL_GetTID();
+        return Sync([&] { return innerOn = PAL_GetTID(), static_cast<OST_UT_RESULT>(UT_NOT_INITED); });
     });
     EXPECT_EQ(r, static_cast<OST_UT_RESULT>(UT_NOT_INITED));
-    EXPECT_EQ(innerOn, UTThreadMgr::CommandThreadId());
+    EXPECT_EQ(outerOn, UTThreadMgr::CommandThreadId());
+    EXPECT_EQ(innerOn, outerOn);
+    ASSERT_TRUE(ThreadAlive(outerOn));
+    UTThreadMgr::GetInstance().Stop();  // the thread waits for work: Stop must wake it
+    EXPECT_TRUE(WaitFor([&] { return !ThreadAlive(outerOn); }));
 }
 
-TEST(CommandThread, SyncWaitsForEveryEarlierAsyncInPushOrder) {
-    std::vector<int> order;  // touched by the command thread only until the sync returns
-    for (int i = 0; i < 10; ++i) Async([&order, i] { order.push_back(i); });
-    size_t seen = 0;
-    Sync([&] {
-        seen = order.size();
-        return static_cast<OST_UT_RESULT>(UT_SUCCESS);
+TEST(CommandThread, CommandsRunInPushOrderAndOnePushedFromACommandAfterThoseQueued) {
+    std::vector<std::string> order;  // touched by the command thread only until a sync returns
+    std::promise<void> gate;
+    std::shared_future<void> opened = gate.get_future().share();
+    Async([opened] { opened.wait(); });
+    Async([&order] {
+        order.push_back("A");
+        Async([&order] { order.push_back("C"); });
     });
-    EXPECT_EQ(seen, 10u);
-    EXPECT_EQ(order, (std::vector<int>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9}));
-    // Every command run is counted once (ten async, one sync).
-    EXPECT_EQ(ExecutedCount(), 11u);
+    for (int i = 0; i < 5; ++i) Async([&order, i] { order.push_back("B" + std::to_string(i)); });
+    gate.set_value();
+    Drain();  // A has run once this returns, so C is queued before the count is read
+    // Every command run is counted once: the gate, A, five B, the drain and C.
+    EXPECT_EQ(ExecutedCount(), 9u);
+    EXPECT_EQ(order, (std::vector<std::string>{"A", "B0", "B1", "B2", "B3", "B4", "C"}));
 }
 
 TEST(CommandThread, PushesFromManyThreadsAllRunOncePerThreadInOrder) {
@@ -75,14 +64,8 @@ TEST(CommandThread, PushesFromManyThreadsAllRunOncePerThreadInOrder) {
     for (int t = 0; t < kThreads; ++t) {
         pushers.emplace_back([&seen, t] {
             for (int i = 0; i < kPerThread; ++i) {
-                if (i % 50 == 49) {
-                    Sync([&seen, t, i] {
-                        seen[t].push_back(i);
-                        return static_cast<OST_UT_RESULT>(UT_SUCCESS);
-                    });
-                } else {
-                    Async([&seen, t, i] { seen[t].push_back(i); });
-                }
+                if (i % 50 == 49) Sync([&seen, t, i] { return seen[t].push_back(i), kOk; });
+                else Async([&seen, t, i] { seen[t].push_back(i); });
             }
         });
     }
@@ -94,46 +77,19 @@ TEST(CommandThread, PushesFromManyThreadsAllRunOncePerThreadInOrder) {
     }
 }
 
-TEST(CommandThread, AsyncPushedFromACommandRunsAfterThoseAlreadyQueued) {
-    std::vector<std::string> order;  // command thread only
-    std::promise<void> gate;
-    std::shared_future<void> opened = gate.get_future().share();
-    Async([opened] { opened.wait(); });
-    Async([&order] {
-        order.push_back("A");
-        Async([&order] { order.push_back("C"); });
-    });
-    Async([&order] { order.push_back("B"); });
-    gate.set_value();
-    Drain();  // A has run once this returns, so C is queued before the next drain
-    Drain();
-    EXPECT_EQ(order, (std::vector<std::string>{"A", "B", "C"}));
-}
-
-TEST(CommandThread, EmptyFunctionObjectsAreRefusedAndNothingIsQueued) {
+TEST(CommandThread, EmptyCommandsAreRefusedAndAThrowingOneFailsItsCallerOnly) {
     LogCapture capture;
     uint32_t before = ExecutedCount();
-    EXPECT_EQ(Sync(std::function<OST_UT_RESULT()>()), static_cast<OST_UT_RESULT>(UT_FAILED));
+    EXPECT_EQ(Sync(std::function<OST_UT_RESULT()>()), kFailed);
     Async(std::function<void()>());
     EXPECT_EQ(UTThreadMgr::GetInstance().PendingCount(), 0u);
     EXPECT_EQ(ExecutedCount(), before + 1);  // the first count's own command only
+    EXPECT_EQ(capture.Count("start ut PushCmd sync param null"), 1u);
+    EXPECT_EQ(capture.Count("start ut PushCmd async param null"), 1u);
 
-    auto sync = capture.With("start ut PushCmd sync param null");
-    ASSERT_EQ(sync.size(), 1u);
-    EXPECT_EQ(sync[0].level, LOG_INFO);
-    EXPECT_EQ(sync[0].module, "native_sdk");
-    EXPECT_EQ(sync[0].function, "unified_track::UTThreadMgr::PushCmd");
-    auto async = capture.With("start ut PushCmd async param null");
-    ASSERT_EQ(async.size(), 1u);
-    EXPECT_EQ(async[0].level, LOG_INFO);
-}
-
-TEST(CommandThread, ACommandThatThrowsFailsItsCallerAndTheThreadGoesOn) {
-    LogCapture capture;
-    EXPECT_EQ(Sync([]() -> OST_UT_RESULT { throw std::runtime_error("boom"); }),
-              static_cast<OST_UT_RESULT>(UT_FAILED));
+    EXPECT_EQ(Sync([]() -> OST_UT_RESULT { throw std::runtime_error("boom"); }), kFailed);
     Async([] { throw std::runtime_error("boom"); }, "_Track_Throwing");
-    EXPECT_EQ(Sync([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); }), static_cast<OST_UT_RESULT>(UT_SUCCESS));
+    EXPECT_EQ(Sync([] { return kOk; }), kOk);
     EXPECT_EQ(capture.Count("command failed with an exception: _Track_Throwing"), 1u);
 }
 
@@ -141,48 +97,28 @@ TEST(CommandThread, AfterStopQueuedCommandsAreDroppedAndSyncFailsWithoutBlocking
     UTThreadMgr &mgr = UTThreadMgr::GetInstance();
     std::promise<void> gate;
     std::shared_future<void> opened = gate.get_future().share();
-    std::atomic<bool> asyncRan{false};
-    std::atomic<bool> syncRan{false};
+    std::atomic<bool> asyncRan{false}, syncRan{false};
 
     Async([opened] { opened.wait(); });
     ASSERT_TRUE(WaitFor([&] { return mgr.PendingCount() == 0; }));  // the gate command is running
     Async([&] { asyncRan = true; });
     OST_UT_RESULT waited = UT_SUCCESS;
-    std::thread caller([&] {
-        waited = Sync([&] {
-            syncRan = true;
-            return static_cast<OST_UT_RESULT>(UT_SUCCESS);
-        });
-    });
+    std::thread caller([&] { waited = Sync([&] { return syncRan = true, kOk; }); });
     ASSERT_TRUE(WaitFor([&] { return mgr.PendingCount() == 2; }));
     uint64_t tid = UTThreadMgr::CommandThreadId();
 
     mgr.Stop();
-    EXPECT_TRUE(UTThreadMgr::IsStopped());
     gate.set_value();
     caller.join();  // a broken promise, not a hang
-
-    EXPECT_EQ(waited, static_cast<OST_UT_RESULT>(UT_FAILED));
+    EXPECT_EQ(waited, kFailed);
     EXPECT_FALSE(asyncRan.load());
     EXPECT_FALSE(syncRan.load());
     EXPECT_TRUE(WaitFor([&] { return !ThreadAlive(tid); }));
 
     // Later pushes: sync fails at once, async is dropped, nothing runs or stays queued.
     bool ranLater = false;
-    EXPECT_EQ(Sync([&] {
-                  ranLater = true;
-                  return static_cast<OST_UT_RESULT>(UT_SUCCESS);
-              }),
-              static_cast<OST_UT_RESULT>(UT_FAILED));
+    EXPECT_EQ(Sync([&] { return ranLater = true, kOk; }), kFailed);
     Async([&] { ranLater = true; });
     EXPECT_EQ(mgr.PendingCount(), 0u);
     EXPECT_FALSE(ranLater);
-}
-
-TEST(CommandThread, StopWakesAnIdleThreadWhichEnds) {
-    Drain();
-    uint64_t tid = UTThreadMgr::CommandThreadId();
-    ASSERT_TRUE(ThreadAlive(tid));
-    UTThreadMgr::GetInstance().Stop();
-    EXPECT_TRUE(WaitFor([&] { return !ThreadAlive(tid); }));
 }

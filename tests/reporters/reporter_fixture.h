@@ -4,7 +4,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <fstream>
 #include <functional>
 #include <string>
@@ -34,8 +33,7 @@ protected:
         ASSERT_EQ(InitUnifiedTrack(3, 0, 0, dir_.path().c_str(), dir_.path().c_str()),
                   static_cast<OST_UT_RESULT>(UT_SUCCESS));
         // Events are held back until the context is configured; write them at once.
-        tagUTBrioContextPublicParam ctx;
-        std::memset(&ctx, 0, sizeof(ctx));
+        tagUTBrioContextPublicParam ctx{};
         ctx.context15 = "suite";
         ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), static_cast<OST_UT_RESULT>(UT_SUCCESS));
     }
@@ -56,16 +54,13 @@ protected:
         std::string line;
         while (std::getline(in, line)) {
             // Fields 26..29 never hold "|" here; the payload (field 30) may.
-            size_t pos = 0;
-            std::vector<std::string> fields;
-            for (int i = 0; i < 29; ++i) {
-                size_t bar = line.find('|', pos);
-                if (bar == std::string::npos) break;
-                fields.push_back(line.substr(pos, bar - pos));
+            std::vector<std::string> f;
+            size_t pos = 0, bar = 0;
+            while (f.size() < 29 && (bar = line.find('|', pos)) != std::string::npos) {
+                f.push_back(line.substr(pos, bar - pos));
                 pos = bar + 1;
             }
-            if (fields.size() != 29) continue;
-            events.push_back({fields[25], fields[26], fields[27], fields[28], line.substr(pos)});
+            if (f.size() == 29) events.push_back({f[25], f[26], f[27], f[28], line.substr(pos)});
         }
         return events;
     }
