@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "host/string_helper.h"
 
@@ -27,6 +28,15 @@ TEST(StringHelper, InvalidUtf8AndLoneSurrogatesBecomeReplacement) {
 
     const std::u16string lone{u'a', 0xD800, u'b', 0xDC00};
     EXPECT_EQ(StringHelper::WstringToUTF8(lone), "a\xEF\xBF\xBD" "b\xEF\xBF\xBD");
+}
+
+TEST(StringHelper, SplitKeepsInnerEmptyPiecesButNotTrailing) {
+    using V = std::vector<std::string>;
+    EXPECT_EQ(StringHelper::Split("a,,b,", ","), (V{"a", "", "b"}));
+    EXPECT_EQ(StringHelper::Split(",a", ","), (V{"", "a"}));
+    EXPECT_EQ(StringHelper::Split("", ","), V{});
+    EXPECT_EQ(StringHelper::Split("a::b", "::"), (V{"a", "b"}));
+    EXPECT_EQ(StringHelper::Split("abc", ""), (V{"abc"}));
 }
 
 }  // namespace
