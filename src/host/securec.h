@@ -3,6 +3,10 @@
 // sprintf_s/vsnprintf_s return the number of characters written, or -1 on failure.
 #pragma once
 
+// The one log text for a failed bounded call, in its signed and unsigned forms.
+#define UT_SECURE_ERR_D "secure func return err:%d"
+#define UT_SECURE_ERR_U "secure func return err:%u"
+
 #include <cstdarg>
 #include <cstddef>
 

@@ -40,7 +40,7 @@ MediaCallState &State() {
 OST_UT_RESULT MediaAddData(int32_t eventNumber, const std::string &content, bool uploadNow) {
     char eventId[kEventNumberSize] = {0};
     int ret = sprintf_s(eventId, sizeof(eventId), "%u", static_cast<unsigned>(eventNumber));
-    if (ret < 0) MEDIA_LOG(LOG_ERROR, kLogNameMediaAddData, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+    if (ret < 0) MEDIA_LOG(LOG_ERROR, kLogNameMediaAddData, UT_SECURE_ERR_U, static_cast<unsigned>(ret));
     std::string payload;
     {
         std::lock_guard<std::recursive_mutex> lock(State().lock);
@@ -115,7 +115,7 @@ UT_API void MediaTrack_SetAudioDecoderNameAndSample(const char *name, int32_t sa
         std::lock_guard<std::recursive_mutex> lock(state.lock);
         int ret = strcpy_s(state.decoderName, sizeof(state.decoderName), name);
         if (sampleRate != 0) state.sampleRate = static_cast<uint32_t>(sampleRate);
-        if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+        if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_SECURE_ERR_U, static_cast<unsigned>(ret));
     } catch (...) {
     }
 }
@@ -160,7 +160,7 @@ UT_API void MediaTrack_SetCpuAndMemoryInfo(const tagMediaCpuMemInfo *info) {
         if (info->text[0] == '\0') return;
         // The text is read up to its NUL or the end of its array, never further.
         int ret = strcpy_s(state.cpuMemText, sizeof(state.cpuMemText), info->text);
-        if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+        if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_SECURE_ERR_U, static_cast<unsigned>(ret));
     } catch (...) {
     }
 }

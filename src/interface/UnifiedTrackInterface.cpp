@@ -32,7 +32,7 @@ bool BuildDotDataFolder(const char *dataPath, std::string *folder) {
     int ret = strcpy_s(buffer, sizeof(buffer), base.c_str());
     ret += strcat_s(buffer, sizeof(buffer), unified_track::kDotDataFolderName);
     if (ret != 0) {
-        UT_LOGE(unified_track::kLogSecureFuncErr, ret);
+        UT_LOGE(UT_SECURE_ERR_D, ret);
         return false;
     }
     *folder = buffer;

@@ -51,7 +51,7 @@ bool ApplyFolderRule(const char *folder, const char *fileName, std::string *file
         ret += strcpy_s(g_logFolder, sizeof(g_logFolder), buffer);
     }
     ret += strcat_s(buffer, sizeof(buffer), fileName);
-    if (ret != 0) UT_LOGE(kTraceSecureFuncErr, ret);
+    if (ret != 0) UT_LOGE(UT_SECURE_ERR_D, ret);
     *filePath = buffer;
     unified_track::SetTraceFolder(Track_GetLogFolder());
     return true;
@@ -100,7 +100,7 @@ void Track_GetLogPath(char *buffer, int32_t size) {
         std::lock_guard<std::mutex> lock(g_logFolderLock);
         ret = strcpy_s(buffer, static_cast<size_t>(size), g_logFolder);
     }
-    if (ret != 0) UT_LOGE(kTraceSecureFuncErr, ret);
+    if (ret != 0) UT_LOGE(UT_SECURE_ERR_D, ret);
 }
 
 extern "C" UT_API OST_UT_RESULT Track_UpdateLogPath(uint32_t level, uint32_t, uint32_t, const char *logPath) {

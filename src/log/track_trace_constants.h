@@ -16,7 +16,6 @@ constexpr uint32_t kTraceMaxLevel = 3;
 
 constexpr char kTraceLogPathNull[] = "input logpath is NULL";
 constexpr char kTraceConfigParamError[] = "config param error";
-constexpr char kTraceSecureFuncErr[] = "secure func return err:%d";
 constexpr char kTraceLogStarted[] = "log started, builded in: %s, %s";
 constexpr char kTraceBuildVersion[] = "build at version: %s";
 constexpr char kTraceParamsChanged[] = "log params is changed to [level:%d, maxsizeKB:%d KB]";

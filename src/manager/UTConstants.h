@@ -49,7 +49,6 @@ constexpr char kLogMmrPathCreateFailed[] = "mmr dot file path create failed!";
 constexpr char kLogMakeDirFailed[] = "make dot data dir failed: %d, lasterr: %d";
 constexpr char kLogSetDotdataCallback[] = "start, %d, func: %u";
 constexpr char kLogCorpAppIdCopyFailed[] = "strcpy_s failed! ret:%d";
-constexpr char kLogSecureFuncErr[] = "secure func return err:%d";
 constexpr char kLogSetPalLogCallbackError[] = "set pal log callback error";
 constexpr char kLogIsBrio[] = "isBrio: %d, appId: %s";
 constexpr char kLogPalError[] = "pal error, errno:%s, file: %s, line:%d, msg:%s";

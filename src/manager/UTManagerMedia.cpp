@@ -6,6 +6,7 @@
 
 #include <unified_track/host_services.h>
 
+#include "host/securec.h"
 #include "host/log.h"
 #include "manager/UTManager.h"
 #include "manager/UTMask.h"
@@ -56,7 +57,7 @@ std::string UTManager::GetTrackReserves() {
     }
     int ret = 0;
     std::string text = FormatTrackReserves(params, &ret);
-    if (ret < 1) UT_LOGE(UT_LOG_SECURE_ERR_D, ret);
+    if (ret < 1) UT_LOGE(UT_SECURE_ERR_D, ret);
     return text;
 }
 

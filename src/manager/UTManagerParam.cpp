@@ -67,7 +67,7 @@ OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param)
     ret += strcpy_s(proxy.proxyUser, sizeof(proxy.proxyUser), param->proxyUser ? param->proxyUser : "");
     ret += strcpy_s(proxy.proxyPassword, sizeof(proxy.proxyPassword),
                     param->proxyPassword ? param->proxyPassword : "");
-    if (ret != 0) UT_LOGI("secure func return err:%d", ret);
+    if (ret != 0) UT_LOGI(UT_SECURE_ERR_D, ret);
     if (proxy.proxyAddr[0] == '\0') {
         m_uploadParam.proxy.blob.clear();  // no proxy
     } else if (ost_http_encrypt_proxy_param(&proxy, &m_uploadParam.proxy) != 0) {
@@ -300,7 +300,7 @@ OST_UT_RESULT UTManager::GetCertInfo(tagUTCertInfo *param)
     if (param == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
     int ret = strcpy_s(param->certInfo, sizeof(param->certInfo), m_uploadParam.certInfo.c_str());
-    if (ret != 0) UT_LOGE("secure func return err:%d", ret);
+    if (ret != 0) UT_LOGE(UT_SECURE_ERR_D, ret);
     param->certNumber = m_uploadParam.certNumber;
     return UT_SUCCESS;
 }
@@ -308,12 +308,12 @@ OST_UT_RESULT UTManager::GetCertInfo(tagUTCertInfo *param)
 OST_UT_RESULT UTManager::GetVersion(char *buffer, int32_t size)
 {
     if (buffer == nullptr || size <= 0) {
-        UT_LOGE("secure func return err:%d", -1);
+        UT_LOGE(UT_SECURE_ERR_D, -1);
         return UT_SUCCESS;
     }
     ParamGuard guard(ParamLock());
     int ret = strcpy_s(buffer, static_cast<size_t>(size), m_context[0].c_str());
-    if (ret != 0) UT_LOGE("secure func return err:%d", ret);
+    if (ret != 0) UT_LOGE(UT_SECURE_ERR_D, ret);
     return UT_SUCCESS;
 }
 

@@ -66,7 +66,7 @@ std::string UTManager::GetDiffTimeStamp(uint64_t captureTime)
     int ret = PAL_LocalTime_S(&local, &seconds);
     if (ret != 0) {
         // A time the calendar cannot hold (a server time far out of range): no stamp.
-        UT_LOGE("secure func return err:%u", static_cast<unsigned>(ret));
+        UT_LOGE(UT_SECURE_ERR_U, static_cast<unsigned>(ret));
         return std::string();
     }
     int offset = -zone.tz_minuteswest;
@@ -79,7 +79,7 @@ std::string UTManager::GetDiffTimeStamp(uint64_t captureTime)
                             local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
                             local.tm_sec, static_cast<int>(micros / 1000), sign, absOffset / 60, absOffset % 60);
     if (written <= 0) {
-        UT_LOGE("secure func return err:%u", static_cast<unsigned>(written));
+        UT_LOGE(UT_SECURE_ERR_U, static_cast<unsigned>(written));
         return std::string();
     }
     return std::string(buffer);

@@ -109,7 +109,7 @@ void UTManager::FinishEvent(const std::string &eventName, ContextSpecialParam pa
         } else {
             char buffer[kIntervalBufferSize] = {};
             int ret = sprintf_s(buffer, sizeof(buffer), "%llu", static_cast<unsigned long long>(interval));
-            if (ret <= 0) UT_LOGE("secure func return err:%u", static_cast<unsigned>(ret));
+            if (ret <= 0) UT_LOGE(UT_SECURE_ERR_U, static_cast<unsigned>(ret));
             param.arg3 = buffer;
         }
     }

@@ -80,8 +80,6 @@ constexpr const char kLogNameStrAppendInt[] = "StrAppaendInt";
 #define UT_MEDIA_LOG_CACHE_FLUSH "add cache media data: %s"
 #define UT_MMR_LOG_MAX_LEN "trackData.length() = %lu"
 #define UT_MMR_LOG_ZIP "file size = %d byte, isReportImmediately=%d, zip!"
-#define UT_LOG_SECURE_ERR_D "secure func return err:%d"
-#define UT_LOG_SECURE_ERR_U "secure func return err:%u"
 #define UT_MMR_LOG_LEN_ERR "onDotDataReport dataLen error."
 #define UT_MMR_LOG_MEM_ERR "onDotDataReport new memory error."
 #define UT_MMR_LOG_COPY_ERR "strcpy_s content failed! ret:%d"

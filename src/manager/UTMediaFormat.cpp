@@ -133,7 +133,7 @@ void StrAppaendInt(std::string &text, uint64_t number) {
     int ret = sprintf_s(buffer, sizeof(buffer), ",\"%" PRIu64 "\"", number);
     if (ret < 0) {
         DoLog("native_sdk", LOG_ERROR, 0, kLogNameStrAppendInt, kMediaDotDataFile, __LINE__,
-              UT_LOG_SECURE_ERR_U, static_cast<unsigned>(ret));
+              UT_SECURE_ERR_U, static_cast<unsigned>(ret));
         return;
     }
     text += buffer;

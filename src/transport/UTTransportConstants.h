@@ -55,7 +55,6 @@ constexpr uint32_t kCfgItemAccessType = 153;
 constexpr uint32_t kCfgItemClientIp = 162;
 
 // ---- log lines ----
-constexpr char kLogSecureFuncErrU[] = "secure func return err:%u";
 constexpr char kLogPFileNull[] = "pFile is null";
 constexpr char kLogPgzFileFileNull[] = "pgzFile file is null";
 constexpr char kLogPgzFileNull[] = "pgzFile is null";

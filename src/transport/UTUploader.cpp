@@ -95,7 +95,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
     if (p.port != 0) {
         char portText[10] = {0};
         if (sprintf_s(portText, sizeof portText, ":%u", static_cast<unsigned>(p.port)) < 0) {
-            UT_LOGE(kLogSecureFuncErrU, 1u);
+            UT_LOGE(UT_SECURE_ERR_U, 1u);
         }
         url += portText;
     }
@@ -162,7 +162,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
     const int32_t ret = ost_http_syn_send_ex(request.get(), found ? 1 : 0);
     // The decrypted credentials do not outlive the exchange.
     (void)memset_s(proxy.get(), sizeof *proxy, 0, sizeof *proxy);
-    if (errSum != 0) UT_LOGE(kLogSecureFuncErrU, errSum);
+    if (errSum != 0) UT_LOGE(UT_SECURE_ERR_U, errSum);
 
     request->requestId[sizeof request->requestId - 1] = '\0';
     if (!digest.empty()) {

@@ -99,7 +99,7 @@ std::string GetZipFilePathName(const std::string &zipFolder) {
     for (int probe = 0; probe < kMaxNameProbes; ++probe, ++ms) {
         char text[65] = {0};
         if (sprintf_s(text, sizeof text, "%llu", static_cast<unsigned long long>(ms)) < 0) {
-            UT_LOGE(kLogSecureFuncErrU, 1u);
+            UT_LOGE(UT_SECURE_ERR_U, 1u);
         }
         path = zipFolder + kPathSep + text + kZipSuffix;
         if (PAL_IsFileExist(path.c_str()) == 0 && PAL_IsFileExist(PackTempPath(path).c_str()) == 0) break;
