@@ -2,7 +2,7 @@
 # Installs the Debian 12 packages the build and the tests need; does nothing when all are present.
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config libjsoncpp-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
-      libspdlog-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev tzdata
+      libspdlog-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libc-ares-dev tzdata
       openssl ca-certificates)
 missing=()
 for p in "${pkgs[@]}"; do

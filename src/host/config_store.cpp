@@ -125,3 +125,21 @@ UT_API void OstClearGlobalCfg(void) {
 }
 
 }  // extern "C"
+
+namespace unified_track {
+
+bool GetGlobalCfgBytes(uint32_t item, std::string *bytes) {
+    if (bytes == nullptr) return false;
+    try {
+        Store &s = TheStore();
+        std::lock_guard<std::mutex> lock(s.mutex);
+        auto it = s.items.find(item);
+        if (it == s.items.end()) return false;
+        *bytes = it->second;
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace unified_track

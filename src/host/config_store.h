@@ -3,3 +3,11 @@
 #pragma once
 
 #include <unified_track/host_services.h>
+
+#include <cstdint>
+#include <string>
+
+namespace unified_track {
+// The bytes stored under an item exactly as set (binary items included); false when missing.
+bool GetGlobalCfgBytes(uint32_t item, std::string *bytes);
+}  // namespace unified_track

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "host/pal.h"
+
 namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
@@ -127,4 +129,85 @@ std::vector<std::string> StringHelper::Split(const std::string &text, const std:
         start = pos + separator.size();
     }
     return pieces;
+}
+
+namespace {
+
+// Decimal port from 0 to 65535, at most five digits; false for anything else.
+bool ReadPort(const std::string &text, int32_t *port) {
+    if (text.empty() || text.size() > 5) return false;
+    int32_t value = 0;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        value = value * 10 + (c - '0');
+    }
+    if (value > 65535) return false;
+    *port = value;
+    return true;
+}
+
+// Splits per the grammar; false when the text does not fit it (host and port then untouched).
+// An empty port text after ':' means none.
+bool SplitHostPort(const std::string &addr, std::string *host, std::string *portText) {
+    if (addr.empty()) return false;
+    if (addr[0] == '[') {
+        size_t close = addr.find(']');
+        if (close == std::string::npos || close == 1) return false;
+        std::string rest = addr.substr(close + 1);
+        if (!rest.empty() && rest[0] != ':') return false;
+        *host = addr.substr(1, close - 1);
+        *portText = rest.empty() ? std::string() : rest.substr(1);
+        return true;
+    }
+    size_t first = addr.find(':');
+    if (first == std::string::npos) {
+        *host = addr;
+        portText->clear();
+        return true;
+    }
+    if (addr.find(':', first + 1) != std::string::npos) {
+        // Several colons without brackets: a bare IPv6 address, which cannot carry a port.
+        if (addr.find('\0') != std::string::npos || PAL_IsIpv6(addr.c_str()) == 0) return false;
+        *host = addr;
+        portText->clear();
+        return true;
+    }
+    if (first == 0) return false;
+    *host = addr.substr(0, first);
+    *portText = addr.substr(first + 1);
+    return true;
+}
+
+}  // namespace
+
+void StringHelper::ParseIpAndPort(const std::string &addr, std::string &host, int32_t &port) {
+    std::string h;
+    std::string portText;
+    port = 0;
+    if (!SplitHostPort(addr, &h, &portText)) {
+        host = addr;
+        return;
+    }
+    host = h;
+    int32_t value = 0;
+    if (!portText.empty() && ReadPort(portText, &value)) port = value;
+}
+
+void StringHelper::ParseIpAndPortV2(const std::string &addr, std::string &host, int32_t &port) {
+    std::string h;
+    std::string portText;
+    port = 0;
+    host.clear();
+    if (!SplitHostPort(addr, &h, &portText)) return;
+    int32_t value = 0;
+    if (!portText.empty()) {
+        if (!ReadPort(portText, &value)) return;
+        port = value;
+    }
+    host = h;
+}
+
+std::string StringHelper::Ipv6AddrCheckAndAddBrackets(const std::string &addr) {
+    if (addr.find('\0') == std::string::npos && PAL_IsIpv6(addr.c_str()) != 0) return "[" + addr + "]";
+    return addr;
 }
