@@ -1,0 +1,85 @@
+// The c-ares resolver against a name server of the test's own, and through the system's
+// configuration for "localhost".
+#include "config_fixture.h"
+#include "dns_responder.h"
+
+namespace {
+
+using namespace ut_test;
+using unified_track::CaresResolver;
+using unified_track::Ipv4Address;
+
+CaresResolver::Options At(const DnsResponder &server, uint32_t timeoutMs) {
+    CaresResolver::Options o;
+    o.servers = server.Server();
+    o.timeoutMs = timeoutMs;
+    return o;
+}
+
+TEST(CaresResolver, AnswersFromTheNameServer) {
+    DnsResponder server;
+    ASSERT_NE(server.Port(), 0);
+    server.SetAddress(198, 51, 100, 23);
+    CaresResolver resolver(At(server, 5000));
+    unified_track::ScopedDnsResolver scoped(&resolver);
+    char ip[16] = "";
+    EXPECT_EQ(GetIpByDNS("svc.example.test", ip, sizeof(ip)), 0u);
+    EXPECT_STREQ(ip, "198.51.100.23");
+    EXPECT_GE(server.Queries(), 1);
+}
+
+TEST(CaresResolver, ErrorsAndEmptyAnswersFail) {
+    DnsResponder server;
+    ASSERT_NE(server.Port(), 0);
+    CaresResolver resolver(At(server, 5000));
+    std::vector<Ipv4Address> out;
+    server.SetMode(DnsResponder::Mode::ServerFailure);
+    EXPECT_EQ(resolver.ResolveIpv4("svc.example.test", &out), static_cast<uint32_t>(UT_DNS_ERR_SERVER));
+    server.SetMode(DnsResponder::Mode::NameError);
+    EXPECT_EQ(resolver.ResolveIpv4("svc.example.test", &out), static_cast<uint32_t>(UT_DNS_ERR_NOT_FOUND));
+    server.SetMode(DnsResponder::Mode::NoAnswerRecord);
+    EXPECT_EQ(resolver.ResolveIpv4("svc.example.test", &out), static_cast<uint32_t>(UT_DNS_ERR_NO_IPV4));
+    EXPECT_TRUE(out.empty());
+    EXPECT_EQ(resolver.ResolveIpv4("", &out), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+    EXPECT_EQ(resolver.ResolveIpv4(std::string("a\0b", 3), &out), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+    EXPECT_EQ(resolver.ResolveIpv4("svc.example.test", nullptr), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+}
+
+TEST(CaresResolver, SilentServerEndsAtTheDeadline) {
+    DnsResponder server;
+    ASSERT_NE(server.Port(), 0);
+    server.SetMode(DnsResponder::Mode::Silent);
+    CaresResolver resolver(At(server, 300));
+    unified_track::ScopedDnsResolver scoped(&resolver);
+    ut_test::LogCapture log;
+    char ip[16] = "keep";
+    EXPECT_EQ(GetIpByDNS("svc.example.test", ip, sizeof(ip)), static_cast<uint32_t>(UT_DNS_ERR_TIMEOUT));
+    EXPECT_STREQ(ip, "keep");
+    EXPECT_TRUE(log.Contains("dns fail, uiRet = 4"));
+    EXPECT_EQ(CaresResolver::kDefaultTimeoutMs, 5000u);
+}
+
+TEST(CaresResolver, UnreachableServerFailsWithinTheDeadline) {
+    CaresResolver::Options o;  // nothing listens on port 1
+    o.servers = "127.0.0.1:1";
+    o.timeoutMs = 300;
+    CaresResolver resolver(o);
+    std::vector<Ipv4Address> out;
+    EXPECT_NE(resolver.ResolveIpv4("svc.example.test", &out), 0u);
+    CaresResolver::Options bad;
+    bad.servers = "not a server";
+    EXPECT_EQ(CaresResolver(bad).ResolveIpv4("svc.example.test", &out), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+}
+
+TEST(CaresResolver, DefaultResolverFindsLocalhostAndLiterals) {
+    CaresResolver resolver;  // the system's hosts file and name servers
+    std::vector<Ipv4Address> out;
+    ASSERT_EQ(resolver.ResolveIpv4("localhost", &out), 0u);
+    ASSERT_FALSE(out.empty());
+    EXPECT_EQ(out[0][0], 127);
+    char ip[16] = "";
+    EXPECT_EQ(GetIpByDNS("192.0.2.77", ip, sizeof(ip)), 0u);  // through the installed default
+    EXPECT_STREQ(ip, "192.0.2.77");
+}
+
+}  // namespace
