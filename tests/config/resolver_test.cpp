@@ -1,5 +1,7 @@
 // The c-ares resolver against a name server of the test's own, and through the system's
 // configuration for "localhost".
+#include <cstring>
+
 #include "config_fixture.h"
 #include "dns_responder.h"
 
@@ -69,6 +71,25 @@ TEST(CaresResolver, UnreachableServerFailsWithinTheDeadline) {
     CaresResolver::Options bad;
     bad.servers = "not a server";
     EXPECT_EQ(CaresResolver(bad).ResolveIpv4("svc.example.test", &out), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+}
+
+TEST(DnsSeam, RecordsCarryTheAddressInBytesFourToSeven) {
+    ut_test::FakeResolver fake;
+    fake.Answer({{192, 0, 2, 1}, {192, 0, 2, 2}});
+    unified_track::ScopedDnsResolver scoped(&fake);
+    ZSP_NETB_DNS_RECORD records[3];
+    std::memset(records, 0xAB, sizeof(records));
+    uint32_t count = 3;
+    uint32_t extra = 0;
+    ASSERT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, records, &count, &extra, 0), 0u);
+    EXPECT_EQ(count, 2u);
+    const uint8_t *raw = reinterpret_cast<const uint8_t *>(&records[1]);
+    EXPECT_EQ(raw[4], 192);
+    EXPECT_EQ(raw[7], 2);
+    EXPECT_EQ(raw[19], 0);
+    count = 0;
+    EXPECT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, records, &count, &extra, 0), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+    EXPECT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, nullptr, &count, &extra, 0), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
 }
 
 TEST(CaresResolver, DefaultResolverFindsLocalhostAndLiterals) {
