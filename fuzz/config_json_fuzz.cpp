@@ -17,18 +17,21 @@
 
 namespace {
 
-std::string &Folder() {
-    static std::string folder = [] {
+// Kept for the whole run (never destroyed, so the exit handler can still use it).
+const std::string &Folder() {
+    static const std::string *folder = [] {
         std::string tmpl = (std::filesystem::temp_directory_path() / "ut_cfg_fuzz_XXXXXX").string();
         if (mkdtemp(tmpl.data()) == nullptr) abort();
         SetConfigFilePath(tmpl.c_str());
-        atexit([] {
-            std::error_code ec;
-            std::filesystem::remove_all(Folder(), ec);
-        });
-        return tmpl;
+        return new std::string(tmpl);
     }();
-    return folder;
+    static const bool cleanup = (atexit([] {
+                                     std::error_code ec;
+                                     std::filesystem::remove_all(*folder, ec);
+                                 }),
+                                 true);
+    (void)cleanup;
+    return *folder;
 }
 
 void WriteFile(const char *name, const uint8_t *data, size_t size) {
