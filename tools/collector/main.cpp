@@ -4,6 +4,7 @@
 #include <signal.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -146,15 +147,19 @@ int main(int argc, char **argv) {
             }
         }
         collector.Script(args.script);
-        collector.SetObserver([&args](const ut_tools::CollectedRequest &r) { PrintRequest(args.out, r); });
+        std::atomic<size_t> answered{0};
+        collector.SetObserver([&args, &answered](const ut_tools::CollectedRequest &r) {
+            PrintRequest(args.out, r);
+            ++answered;
+        });
         std::printf("ut-collector listening on https://127.0.0.1:%d, records to %s, certificate %s\n", collector.Port(),
                     args.out.c_str(), trust.c_str());
         std::fflush(stdout);
         int sig = 0;
         sigwait(&stopSignals, &sig);
-        collector.SetObserver(nullptr);
+        collector.SetObserver(nullptr);  // waits for a line being printed
         std::printf("ut-collector stopping (%s) after %zu requests\n", sig == SIGINT ? "interrupt" : "terminate",
-                    collector.Requests().size());
+                    answered.load());
         std::fflush(stdout);
     } catch (const std::exception &e) {
         std::fprintf(stderr, "ut-collector: %s\n", e.what());

@@ -23,9 +23,11 @@
 
 namespace {
 
-const char kUsage[] = "usage: ut_demo [--timeout SECONDS] [--keep] [FOLDER]\n"
-                      "  FOLDER     where the library keeps its files (default: a new temporary folder)\n"
-                      "  --keep     leave the temporary folder in place\n";
+const char kUsage[] = "usage: ut_demo [--timeout SECONDS] [--keep] [--no-upload] [FOLDER]\n"
+                      "  FOLDER       where the library keeps its files (default: a new temporary folder)\n"
+                      "  --timeout    how long to wait for the uploads (default 60 seconds)\n"
+                      "  --keep       leave the temporary folder in place\n"
+                      "  --no-upload  give the library no server: the records stay on disk (for ut-dump)\n";
 
 // What the demo sends: a kind for the report and a key that finds the record at the collector.
 struct Sent {
@@ -68,7 +70,7 @@ public:
     }
 
     // The configuration calls in the order a host makes them.
-    bool Configure() {
+    bool Configure(bool upload) {
         tagUTPublicSdkParam sdk = {"demo-uuid-0001", "demo.user", "10.0.0.1", "10.0.0.2", "corp-demo",
                                    "ut-demo/1.0",    nullptr,     nullptr,    nullptr};
         tagUTBrioContextPublicParam ctx = {"1.0.0",  "device-0001", "x86_64", "en", "wifi",  "1920x1080",
@@ -88,9 +90,9 @@ public:
         ok = Track_SetParticipantInfo(&participant) == UT_SUCCESS && ok;
         ok = Track_SetStunInfo("192.168.1.20", 3478) == UT_SUCCESS && ok;
         ok = Track_SetCertInfo(&cert) == UT_SUCCESS && ok;  // trust the collector's certificate
-        ok = Track_ConfigUploadParam(&transfer) == UT_SUCCESS && ok;
-        std::printf("configured: context, public parameters, conference, participant, certificate, server 127.0.0.1:%d\n",
-                    c_.Port());
+        if (upload) ok = Track_ConfigUploadParam(&transfer) == UT_SUCCESS && ok;
+        std::printf("configured: context, public parameters, conference, participant, certificate, %s\n",
+                    upload ? ("server 127.0.0.1:" + std::to_string(c_.Port())).c_str() : "no server");
         return ok;
     }
 
@@ -147,7 +149,7 @@ public:
         Track_UploadUserTrack();
         char version[64] = {0};
         Track_GetVersion(version, static_cast<int32_t>(sizeof version));
-        std::printf("recorded %zu records (library context version %s); waiting for the uploads\n", sent_.size(), version);
+        std::printf("recorded %zu records (library context version %s)\n", sent_.size(), version);
     }
 
     // Waits until every sent record has arrived, or the time is up.
@@ -247,13 +249,16 @@ private:
 
 int main(int argc, char **argv) {
     int timeout = 60;
-    bool keep = false;
+    bool keep = false, upload = true;
     std::string folder;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         if (a == "--timeout" && i + 1 < argc) {
             timeout = std::atoi(argv[++i]);
         } else if (a == "--keep") {
+            keep = true;
+        } else if (a == "--no-upload") {
+            upload = false;
             keep = true;
         } else if (a == "-h" || a == "--help") {
             std::fputs(kUsage, stdout);
@@ -282,11 +287,15 @@ int main(int argc, char **argv) {
         std::printf("collector: https://127.0.0.1:%d (certificate made for this run: %s)\n", collector.Port(),
                     collector.CaFile().c_str());
         Demo demo(collector, folder);
-        if (demo.Start() && demo.Configure()) {
+        if (demo.Start() && demo.Configure(upload)) {
             demo.Record();
-            const bool all = demo.Wait(timeout);
-            demo.Report();
-            status = all ? 0 : 1;
+            if (upload) {
+                const bool all = demo.Wait(timeout);
+                demo.Report();
+                status = all ? 0 : 1;
+            } else {
+                status = 0;
+            }
         } else {
             std::fprintf(stderr, "ut_demo: the library did not start or refused its configuration\n");
         }
