@@ -30,12 +30,16 @@ void ReportClean(int32_t errorCode, int32_t length)
 int32_t UTManager::AddDataToFile(const std::string &path, const std::string &data)
 {
     if (data.empty()) return 0;
-    // One open(O_APPEND)+write+close: the record lands whole at the end of the file and the
-    // file is created owner-only.
+    // One open(O_APPEND)+write+close: the record lands whole at the end of the file, or not at
+    // all (a short write is cut back), and the file is owner-only.
     int64_t length = PAL_AppendFile(path.c_str(), data.data(), data.size());
-    if (length < 0) {
+    if (length == kPalAppendOpenFailed) {
         CheckAndMakeDirByFilePath(path);
         length = PAL_AppendFile(path.c_str(), data.data(), data.size());
+    }
+    if (length == kPalAppendWriteFailed) {
+        UT_LOGE("PAL_Fwrite failed, lasterr:%d", PAL_GetLastErr());
+        return 0;
     }
     if (length < 0) {
         UT_LOGI("file open failed: %s", MiddleMask(path).c_str());
