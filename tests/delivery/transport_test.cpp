@@ -210,8 +210,23 @@ TEST_F(RecordTest, SameBytesRepeatTheFailedRequestUntilItSucceeds) {
     EXPECT_EQ(32u, seen_[0].requestId.size());
     EXPECT_NE(seen_[0].requestId, seen_[1].requestId);  // a body of its own gets its own identifier
     EXPECT_EQ(seen_[0].requestId, seen_[2].requestId);
-    EXPECT_NE(seen_[0].requestId, seen_[3].requestId);
+    // The identifier follows from the body, so a success does not change it either.
+    EXPECT_EQ(seen_[0].requestId, seen_[3].requestId);
+    EXPECT_EQ(unified_track::BodyDigestHex("same bytes", 10).substr(0, 32), seen_[0].requestId);
     EXPECT_EQ(1u, UTUploader::RequestIdCount());  // "other bytes" still waits for its repeat
+}
+
+TEST_F(RecordTest, ABodySentAgainByTheNextProcessCarriesTheSameRequestId) {
+    results_ = {OST_HTTP_ERR_TIMEOUT};  // killed before the answer came
+    Send(Param(), "zip bytes");
+    UTUploader::ClearRequestIds();  // what a new process starts with
+    Send(Param(), "zip bytes");
+    Send(Param(), "other zip bytes");
+    ASSERT_EQ(3u, seen_.size());
+    EXPECT_EQ(32u, seen_[0].requestId.size());
+    EXPECT_EQ(seen_[0].requestId, seen_[1].requestId);
+    EXPECT_EQ(0, seen_[1].repeat);  // this process never sent it before
+    EXPECT_NE(seen_[0].requestId, seen_[2].requestId);
 }
 
 }  // namespace
