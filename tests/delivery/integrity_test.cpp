@@ -20,7 +20,9 @@ namespace {
 
 class IntegrityTest : public ManagerFixture {
 protected:
-    void PackUser() { mgr().CompressDotFileToZip(UTManager::UserFileLock(), mgr().m_userZipFolder, mgr().m_userDotFile); }
+    void PackUser() {
+        mgr().CompressDotFileToZip(UTManager::UserFileLock(), mgr().m_userZipFolder, mgr().m_userDotFile);
+    }
     // The "data" member of every user zip file in age order, then what the dot file still holds.
     std::string AllUserData() {
         std::string all;

@@ -139,7 +139,8 @@ TEST_F(UploadThreadTest, BadFilesAreRetriedThreeTimesWithoutHoldingUpGoodOnes) {
     EXPECT_EQ(1, std::count_if(reqs.begin(), reqs.end(), [](const auto &r) { return r.envelopeOk; }));
     EXPECT_EQ(3u, log.Count("zip file is empty, len: [0]"));
     // Folders masked, the file name kept.
-    EXPECT_EQ(3u, log.Count("open zip file failed : " + LogStream::FilterWord(User("1700000000004.gz"), LOG_FILTER_PATH)));
+    const std::string unreadable = LogStream::FilterWord(User("1700000000004.gz"), LOG_FILTER_PATH);
+    EXPECT_EQ(3u, log.Count("open zip file failed : " + unreadable));
     EXPECT_EQ(4u, DeleteReports().size());
 }
 
