@@ -1,6 +1,7 @@
 #include "transport/UTUploader.h"
 
 #include <deque>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -85,7 +86,8 @@ std::string BodyDigestHex(const void *data, size_t len) {
 }
 
 std::string RequestIdFor(const std::string &digestHex) {
-    return digestHex.size() < kOstHttpRequestIdLen - 1 ? std::string() : digestHex.substr(0, kOstHttpRequestIdLen - 1);
+    const size_t len = kOstHttpRequestIdLen - 1;
+    return digestHex.size() < len ? std::string() : digestHex.substr(0, len);
 }
 
 bool UTUploader::WasAcknowledged(const std::string &digestHex) {
@@ -204,6 +206,11 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
             if (request->responseCode == kResponseOk) RememberAcknowledged(digest);
         } else {
             g_requestIds[digest] = request->requestId;
+            // Bodies deleted by the retry policy never succeed; their entries must not pile up.
+            if (g_requestIds.size() > UTUploader::kMaxAcknowledged) {
+                g_requestIds.erase(g_requestIds.begin() != g_requestIds.find(digest) ? g_requestIds.begin()
+                                                                                   : std::next(g_requestIds.begin()));
+            }
         }
     }
     if (ret == OST_HTTP_ERR_CERT_VERIFY) {

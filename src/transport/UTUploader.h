@@ -22,7 +22,7 @@ public:
                    const std::string &userAgent, const std::string &uuid);
 
     // The request identifiers kept for bodies whose last attempt failed in the transport,
-    // keyed by the hex SHA-256 of the body.
+    // keyed by the hex SHA-256 of the body (at most kMaxAcknowledged of them).
     static size_t RequestIdCount();
     static void ClearRequestIds();
 

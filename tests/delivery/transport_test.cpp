@@ -229,5 +229,22 @@ TEST_F(RecordTest, ABodySentAgainByTheNextProcessCarriesTheSameRequestId) {
     EXPECT_NE(seen_[0].requestId, seen_[2].requestId);
 }
 
+TEST_F(RecordTest, TheMemoryOfFailedAndAcknowledgedBodiesIsBounded) {
+    const size_t cap = UTUploader::kMaxAcknowledged;
+    results_.assign(cap + 10, OST_HTTP_ERR_TIMEOUT);
+    for (size_t i = 0; i < cap + 10; ++i) Send(Param(), "failing " + std::to_string(i));
+    EXPECT_EQ(cap, UTUploader::RequestIdCount());
+    results_.clear();
+    seen_.clear();
+    for (size_t i = 0; i < cap + 1; ++i) Send(Param(), "taken " + std::to_string(i));
+    auto acknowledged = [](const std::string &body) {
+        return UTUploader::WasAcknowledged(unified_track::BodyDigestHex(body.data(), body.size()));
+    };
+    EXPECT_FALSE(acknowledged("taken 0"));  // the oldest made room
+    EXPECT_TRUE(acknowledged("taken 1"));
+    EXPECT_TRUE(acknowledged("taken " + std::to_string(cap)));
+    EXPECT_FALSE(acknowledged("failing 5"));
+}
+
 }  // namespace
 }  // namespace ut_delivery
