@@ -15,6 +15,8 @@
 
 namespace unified_track {
 namespace {
+constexpr int32_t kAppendFailed = -1;
+
 std::string FolderOf(const std::string &path)
 {
     size_t pos = path.find_last_of(kPathSep);
@@ -38,8 +40,9 @@ int32_t UTManager::AddDataToFile(const std::string &path, const std::string &dat
         length = PAL_AppendFile(path.c_str(), data.data(), data.size());
     }
     if (length == kPalAppendWriteFailed) {
+        // Nothing of the record stayed (a full disk): a failure, unlike the 0 of an empty record.
         UT_LOGE("PAL_Fwrite failed, lasterr:%d", PAL_GetLastErr());
-        return 0;
+        return kAppendFailed;
     }
     if (length < 0) {
         UT_LOGI("file open failed: %s", MiddleMask(path).c_str());
