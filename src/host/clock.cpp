@@ -173,17 +173,22 @@ int PAL_GetTimeOfDay(PAL_TimeVal *tv, PAL_TimeZone *tz) {
         tv->tv_sec = sec;
         tv->tv_usec = usec;
     }
-    if (tz != nullptr) {
-        // The zone in effect at that instant; the daylight hour is reported apart in tz_dsttime
-        // so that callers add it back exactly once.
-        time_t t = static_cast<time_t>(sec);
-        struct tm local {};
-        if (::localtime_r(&t, &local) == nullptr) return -1;
-        int32_t west = static_cast<int32_t>(-(local.tm_gmtoff / 60));
-        if (local.tm_isdst > 0) west += 60;
-        tz->tz_minuteswest = west;
-        tz->tz_dsttime = local.tm_isdst > 0 ? 1 : 0;
-    }
+    if (tz != nullptr) return PAL_GetTimeZoneAt(sec, tz);
+    return 0;
+}
+
+int PAL_GetTimeZoneAt(int64_t seconds, PAL_TimeZone *tz) {
+    if (tz == nullptr) return -1;
+    // The daylight hour is reported apart in tz_dsttime so that callers add it back exactly
+    // once: -minutes west + 60 * dst is always the zone's real offset at that instant, also
+    // where daylight saving runs backwards (Europe/Dublin's winter time).
+    time_t t = static_cast<time_t>(seconds);
+    struct tm local {};
+    if (::localtime_r(&t, &local) == nullptr) return -1;
+    int32_t west = static_cast<int32_t>(-(local.tm_gmtoff / 60));
+    if (local.tm_isdst > 0) west += 60;
+    tz->tz_minuteswest = west;
+    tz->tz_dsttime = local.tm_isdst > 0 ? 1 : 0;
     return 0;
 }
 

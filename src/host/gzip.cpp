@@ -4,11 +4,30 @@
 
 #include <climits>
 
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
 #include "host/string_helper.h"
 
 GzipHandle GzipOpen(const char *path, const char *mode) {
     if (path == nullptr || mode == nullptr || *path == '\0') return nullptr;
+#ifdef _WIN32
     return gzopen(path, mode);
+#else
+    if (mode[0] != 'w') return gzopen(path, mode);
+    // gzopen would create the file readable by others until someone narrows it; a pack holds
+    // personal data from its first byte.
+    int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && (st.st_mode & 0177) != 0) (void)::fchmod(fd, 0600);
+    gzFile gz = gzdopen(fd, mode);
+    if (gz == nullptr) ::close(fd);
+    return gz;
+#endif
 }
 
 GzipHandle GzipOpenW(const std::u16string &path, const char *mode) {
@@ -17,7 +36,7 @@ GzipHandle GzipOpenW(const std::u16string &path, const char *mode) {
     return gzopen_w(reinterpret_cast<const wchar_t *>(path.c_str()), mode);
 #else
     std::string narrow = StringHelper::WstringToUTF8(path);
-    return gzopen(narrow.c_str(), mode);
+    return GzipOpen(narrow.c_str(), mode);
 #endif
 }
 

@@ -284,8 +284,9 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat) {
         request->url[0] == '\0' || (request->body == nullptr && request->bodyLen != 0)) {
         return OST_HTTP_ERR_PARAM;
     }
-    if (repeat != 1 || memchr(request->requestId, '\0', sizeof request->requestId) == nullptr ||
-        request->requestId[0] == '\0') {
+    // The caller's identifier is kept (a body's identifier follows from its bytes); one is made
+    // only when none is given.
+    if (memchr(request->requestId, '\0', sizeof request->requestId) == nullptr || request->requestId[0] == '\0') {
         FillRequestId(request->requestId);
     }
     request->responseCode = 0;

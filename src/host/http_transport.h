@@ -90,8 +90,9 @@ enum : int32_t {
     OST_HTTP_ERR_CERT_VERIFY = 304 // the server's certificate did not verify
 };
 
-// Sends the request and blocks until the exchange is over. repeat 1 sends requestId as it is;
-// 0 generates a fresh one (32 hex characters) and writes it back. Returns OST_HTTP_*.
+// Sends the request and blocks until the exchange is over. repeat 1 marks a repeat of an earlier
+// attempt. requestId is sent as it is when given; when empty a fresh one (32 hex characters) is
+// generated and written back. Returns OST_HTTP_*.
 int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat);
 
 // Called from libcurl's progress callback (at least every 100 ms while a request is in flight)

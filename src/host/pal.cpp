@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
@@ -37,12 +38,21 @@ int OpenFlagsForMode(const char *mode, bool *ok) {
     }
 }
 
+unified_track::FileOps g_defaultFileOps;
+std::atomic<unified_track::FileOps *> g_fileOps{&g_defaultFileOps};
+
 bool WriteAll(int fd, const void *data, size_t len) {
     const char *p = static_cast<const char *>(data);
+    unified_track::FileOps &ops = unified_track::GetFileOps();
     while (len > 0) {
-        ssize_t n = ::write(fd, p, len);
+        int64_t n = ops.Write(fd, p, len);
         if (n < 0) {
             if (errno == EINTR) continue;
+            return false;
+        }
+        if (n == 0) {
+            // A write that takes nothing would loop for ever; the device is full.
+            errno = ENOSPC;
             return false;
         }
         p += n;
@@ -51,7 +61,31 @@ bool WriteAll(int fd, const void *data, size_t len) {
     return true;
 }
 
+// A file the library writes to holds personal data: one found readable by others (made by an
+// older build, or by hand) becomes owner-only before anything is written to it.
+void MakePrivate(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && (st.st_mode & 0177) != 0) {
+        (void)::fchmod(fd, kPrivateFile);
+    }
+}
+
 }  // namespace
+
+namespace unified_track {
+
+int64_t FileOps::Write(int fd, const void *data, size_t len) { return ::write(fd, data, len); }
+
+int FileOps::Remove(const char *path) { return std::remove(path) == 0 ? 0 : -1; }
+
+FileOps &GetFileOps() { return *g_fileOps.load(std::memory_order_acquire); }
+
+ScopedFileOps::ScopedFileOps(FileOps *ops)
+    : previous_(g_fileOps.exchange(ops != nullptr ? ops : &g_defaultFileOps, std::memory_order_acq_rel)) {}
+
+ScopedFileOps::~ScopedFileOps() { g_fileOps.store(previous_, std::memory_order_release); }
+
+}  // namespace unified_track
 
 // ---- files ----
 
@@ -65,6 +99,7 @@ PAL_FILE *PAL_Fopen(const char *path, const char *mode) {
     }
     int fd = ::open(path, flags | O_CLOEXEC, kPrivateFile);
     if (fd < 0) return nullptr;
+    if ((flags & O_ACCMODE) != O_RDONLY) MakePrivate(fd);
     FILE *f = ::fdopen(fd, mode);
     if (f == nullptr) {
         int err = errno;
@@ -104,11 +139,26 @@ long PAL_Ftell(PAL_FILE *file) {
 int64_t PAL_AppendFile(const char *path, const void *data, size_t len) {
     if (path == nullptr || path[0] == '\0' || (data == nullptr && len > 0)) return -1;
     int fd = ::open(path, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, kPrivateFile);
-    if (fd < 0) return -1;
-    int64_t result = -1;
+    if (fd < 0) return kPalAppendOpenFailed;
+    MakePrivate(fd);
+    struct stat before {};
+    if (::fstat(fd, &before) != 0) {
+        int err = errno;
+        ::close(fd);
+        errno = err;
+        return kPalAppendOpenFailed;
+    }
+    int64_t result = kPalAppendWriteFailed;
     if (WriteAll(fd, data, len)) {
-        struct stat st {};
-        if (::fstat(fd, &st) == 0) result = static_cast<int64_t>(st.st_size);
+        struct stat after {};
+        result = ::fstat(fd, &after) == 0 ? static_cast<int64_t>(after.st_size)
+                                          : static_cast<int64_t>(before.st_size) + static_cast<int64_t>(len);
+    } else {
+        // All or nothing: a fragment without its newline would glue the next record to it.
+        int err = errno;
+        while (::ftruncate(fd, before.st_size) != 0 && errno == EINTR) {
+        }
+        errno = err;
     }
     int err = errno;
     ::close(fd);
@@ -132,7 +182,7 @@ int PAL_IsFileExist(const char *path) {
 
 int PAL_Remove(const char *path) {
     if (path == nullptr || path[0] == '\0') return -1;
-    return std::remove(path) == 0 ? 0 : -1;
+    return unified_track::GetFileOps().Remove(path);
 }
 
 int PAL_CopyFile(const char *src, const char *dst) {
@@ -146,6 +196,7 @@ int PAL_CopyFile(const char *src, const char *dst) {
         errno = err;
         return -1;
     }
+    MakePrivate(out);
     char buf[64 * 1024];
     int result = 0;
     for (;;) {
@@ -186,7 +237,8 @@ int PAL_Chmod(const char *path, uint32_t mode) {
 
 int PAL_MkDir(const char *path, uint32_t mode) {
     if (path == nullptr || path[0] == '\0') return -1;
-    mode_t m = mode == 0 ? kPrivateDir : static_cast<mode_t>(mode & 07777);
+    // Whatever mode is asked for, a folder of the library is its owner's alone.
+    mode_t m = mode == 0 ? kPrivateDir : static_cast<mode_t>(mode & kPrivateDir);
     if (::mkdir(path, m) == 0) return 0;
     if (errno == EEXIST) {
         struct stat st {};

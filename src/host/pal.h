@@ -17,15 +17,20 @@ constexpr char kPathSep = '/';
 
 // ---- files ----
 using PAL_FILE = FILE;
-PAL_FILE *PAL_Fopen(const char *path, const char *mode);          // null on failure
+// Files opened for writing are (made) owner-only before the first byte. Null on failure.
+PAL_FILE *PAL_Fopen(const char *path, const char *mode);
 int PAL_Fclose(PAL_FILE *file);
 size_t PAL_Fread(void *buffer, size_t size, size_t count, PAL_FILE *file);
 size_t PAL_Fwrite(const void *buffer, size_t size, size_t count, PAL_FILE *file);
 int PAL_Fflush(PAL_FILE *file);                                    // -1 on failure
 int PAL_Fseek(PAL_FILE *file, long offset, int whence);            // -1 on failure
 long PAL_Ftell(PAL_FILE *file);                                    // -1 on failure
-// Appends len bytes in one write through a descriptor (O_APPEND), creating the file owner-only.
-// Returns the file length after the append, or -1 on failure. The hot path of the dot files.
+// Appends len bytes in one write through a descriptor (O_APPEND); the file is (made) owner-only
+// before the first byte. All or nothing: a short write (a full disk) is truncated back to the
+// length before the append. Returns the file length after the append, kPalAppendOpenFailed or
+// kPalAppendWriteFailed (the last error tells why). The hot path of the dot files.
+constexpr int64_t kPalAppendOpenFailed = -1;
+constexpr int64_t kPalAppendWriteFailed = -2;
 int64_t PAL_AppendFile(const char *path, const void *data, size_t len);
 int PAL_GetFileSize(const char *path, uint64_t *size);             // 0 = ok
 int PAL_IsFileExist(const char *path);                             // non-zero = exists (file or folder)
@@ -33,7 +38,33 @@ int PAL_Remove(const char *path);                                  // 0 = succes
 int PAL_CopyFile(const char *src, const char *dst);                // 0 = success
 int PAL_Rename(const char *from, const char *to);                  // 0 = success
 int PAL_Chmod(const char *path, uint32_t mode);                    // mode 0 = owner-only (0600)
-int PAL_MkDir(const char *path, uint32_t mode);                    // mode 0 = 0700; 0 = success or exists
+// Makes a folder private to the owner (mode 0 = 0700; group and other bits are never given).
+int PAL_MkDir(const char *path, uint32_t mode);                    // 0 = success or exists
+
+namespace unified_track {
+// The file operations that tests must be able to fail (a full disk, a folder that refuses
+// removals). The default forwards to the system; tests install theirs with ScopedFileOps.
+class FileOps {
+public:
+    virtual ~FileOps() = default;
+    // Like write(2): bytes written (possibly fewer than len), or -1 with the last error set.
+    virtual int64_t Write(int fd, const void *data, size_t len);
+    // Like remove(3): 0 on success, -1 with the last error set.
+    virtual int Remove(const char *path);
+};
+FileOps &GetFileOps();
+// Installs ops for its lifetime and restores the previous ones after; the caller owns ops.
+class ScopedFileOps {
+public:
+    explicit ScopedFileOps(FileOps *ops);
+    ~ScopedFileOps();
+    ScopedFileOps(const ScopedFileOps &) = delete;
+    ScopedFileOps &operator=(const ScopedFileOps &) = delete;
+
+private:
+    FileOps *previous_;
+};
+}  // namespace unified_track
 
 // ---- folders ----
 struct PAL_DIR;

@@ -15,6 +15,8 @@
 
 namespace unified_track {
 namespace {
+constexpr int32_t kAppendFailed = -1;
+
 std::string FolderOf(const std::string &path)
 {
     size_t pos = path.find_last_of(kPathSep);
@@ -30,12 +32,17 @@ void ReportClean(int32_t errorCode, int32_t length)
 int32_t UTManager::AddDataToFile(const std::string &path, const std::string &data)
 {
     if (data.empty()) return 0;
-    // One open(O_APPEND)+write+close: the record lands whole at the end of the file and the
-    // file is created owner-only.
+    // One open(O_APPEND)+write+close: the record lands whole at the end of the file, or not at
+    // all (a short write is cut back), and the file is owner-only.
     int64_t length = PAL_AppendFile(path.c_str(), data.data(), data.size());
-    if (length < 0) {
+    if (length == kPalAppendOpenFailed) {
         CheckAndMakeDirByFilePath(path);
         length = PAL_AppendFile(path.c_str(), data.data(), data.size());
+    }
+    if (length == kPalAppendWriteFailed) {
+        // Nothing of the record stayed (a full disk): a failure, unlike the 0 of an empty record.
+        UT_LOGE("PAL_Fwrite failed, lasterr:%d", PAL_GetLastErr());
+        return kAppendFailed;
     }
     if (length < 0) {
         UT_LOGI("file open failed: %s", MiddleMask(path).c_str());

@@ -96,7 +96,7 @@ void UTManager::CompressOldVersionFile() {
     for (std::string *path : {&userPath, &mediaPath}) {
         const size_t pos = path->find(level);
         if (pos == std::string::npos) {
-            UT_LOGE(kLogOldVersionPathError, MiddleMask(*path).c_str());
+            UT_LOGE(kLogOldVersionPathError, LogStream::FilterWord(*path, LOG_FILTER_PATH).c_str());
             return;
         }
         path->erase(pos, level.size());

@@ -69,8 +69,14 @@ std::string UTManager::GetDiffTimeStamp(uint64_t captureTime)
         UT_LOGE(UT_SECURE_ERR_U, static_cast<unsigned>(ret));
         return std::string();
     }
-    int offset = -zone.tz_minuteswest;
-    if (local.tm_isdst == 1) offset += 60;
+    // The offset of the stamp's own instant: with a server-based time it may lie in another
+    // season than now, and in zones whose daylight saving runs backwards the "now" zone plus
+    // the stamp's daylight flag gives a wrong sign. PAL_GetTimeZoneAt reports the flag
+    // consistently with its own minutes-west value.
+    PAL_TimeZone stampZone = zone;
+    int dst = local.tm_isdst == 1 ? 1 : 0;
+    if (PAL_GetTimeZoneAt(seconds, &stampZone) == 0) dst = stampZone.tz_dsttime;
+    int offset = -stampZone.tz_minuteswest + (dst != 0 ? 60 : 0);
     char sign = offset < 0 ? '-' : '+';
     int absOffset = std::abs(offset);
 

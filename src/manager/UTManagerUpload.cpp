@@ -15,7 +15,6 @@
 #include "host/pal.h"
 #include "manager/UTDeliveryConstants.h"
 #include "manager/UTManager.h"
-#include "manager/UTMask.h"
 #include "manager/UTThreadMgr.h"
 #include "transport/UTTransportConstants.h"
 #include "transport/UTUploader.h"
@@ -191,7 +190,7 @@ int UTManager::UploadTrack(const std::string &zipPath, const std::string &urlPat
 
     PAL_FILE *file = PAL_Fopen(zipPath.c_str(), "rb");
     if (file == nullptr) {
-        UT_LOGI(kLogOpenZipFailed, MiddleMask(zipPath).c_str());
+        UT_LOGI(kLogOpenZipFailed, LogStream::FilterWord(zipPath, LOG_FILTER_PATH).c_str());
         (void)UploadFailedProcess(zipPath, kLocalFileError);
         return kUploadUnreadable;
     }
@@ -223,19 +222,23 @@ int UTManager::UploadTrack(const std::string &zipPath, const std::string &urlPat
     }
     if (!UploadRunning().load()) return kUploadStopping;
 
-    const UploadSnapshot snapshot = TakeUploadSnapshot();
-    UTUploader uploader(snapshot.param);
-    const int32_t code = uploader.upload(buffer.get(), static_cast<uint32_t>(length), urlPath,
-                                         snapshot.userAgent, snapshot.uuid);
-    buffer.reset();
-    if (code != kHttpOk) return UploadFailedProcess(zipPath, code);
+    // A body the server has taken is never sent again by this process, even when its file could
+    // not be removed (a read-only folder): only the removal is tried again.
+    if (!UTUploader::WasAcknowledged(BodyDigestHex(buffer.get(), static_cast<size_t>(length)))) {
+        const UploadSnapshot snapshot = TakeUploadSnapshot();
+        UTUploader uploader(snapshot.param);
+        const int32_t code = uploader.upload(buffer.get(), static_cast<uint32_t>(length), urlPath,
+                                             snapshot.userAgent, snapshot.uuid);
+        buffer.reset();
+        if (code != kHttpOk) return UploadFailedProcess(zipPath, code);
+    }
 
     const int ret = PAL_Remove(zipPath.c_str());
     if (ret != 0) {
         const int lastErr = PAL_GetLastErr();
         std::lock_guard<std::mutex> guard(m_uploadStateLock);
         if (m_zipRemoveFailCount % kReportEvery == 0) {
-            UT_LOGW(kLogRemoveZipFailed, MiddleMask(zipPath).c_str(), ret, lastErr,
+            UT_LOGW(kLogRemoveZipFailed, LogStream::FilterWord(zipPath, LOG_FILTER_PATH).c_str(), ret, lastErr,
                     static_cast<int>(m_zipRemoveFailCount));
         }
         ++m_zipRemoveFailCount;

@@ -1,8 +1,11 @@
 #include "transport/UTUploader.h"
 
+#include <deque>
+#include <iterator>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <vector>
 
 #include "host/config_store.h"
@@ -23,6 +26,7 @@ constexpr uint32_t kDigestBufLen = 33;
 constexpr size_t kMaxDigestHexLen = 65;
 constexpr size_t kNotifyUrlChars = 511;
 constexpr int32_t kNotifyResult = 304;
+constexpr int32_t kResponseOk = 200;
 
 // What the item-129 callback receives after a request whose transport result was 304.
 struct tagUploadNotifyRecord {
@@ -38,6 +42,18 @@ static_assert(sizeof(tagUploadNotifyRecord) == 908, "notify record layout");
 // keeps direct callers (tools, tests) safe too.
 std::mutex g_requestIdLock;
 std::map<std::string, std::string> g_requestIds;  // guarded by g_requestIdLock
+// Digests of bodies answered 200, oldest first; bounded by kMaxAcknowledged.
+std::set<std::string> g_acknowledged;             // guarded by g_requestIdLock
+std::deque<std::string> g_acknowledgedOrder;      // guarded by g_requestIdLock
+
+void RememberAcknowledged(const std::string &digest) {
+    if (!g_acknowledged.insert(digest).second) return;
+    g_acknowledgedOrder.push_back(digest);
+    if (g_acknowledgedOrder.size() > UTUploader::kMaxAcknowledged) {
+        g_acknowledged.erase(g_acknowledgedOrder.front());
+        g_acknowledgedOrder.pop_front();
+    }
+}
 
 int SetHeader(tagOstHttpHeader &header, const char *name, const char *value) {
     int err = strcpy_s(header.name, sizeof header.name, name) != 0 ? 1 : 0;
@@ -69,6 +85,17 @@ std::string BodyDigestHex(const void *data, size_t len) {
     return hex;
 }
 
+std::string RequestIdFor(const std::string &digestHex) {
+    const size_t len = kOstHttpRequestIdLen - 1;
+    return digestHex.size() < len ? std::string() : digestHex.substr(0, len);
+}
+
+bool UTUploader::WasAcknowledged(const std::string &digestHex) {
+    if (digestHex.empty()) return false;
+    std::lock_guard<std::mutex> guard(g_requestIdLock);
+    return g_acknowledged.count(digestHex) != 0;
+}
+
 size_t UTUploader::RequestIdCount() {
     std::lock_guard<std::mutex> guard(g_requestIdLock);
     return g_requestIds.size();
@@ -77,6 +104,8 @@ size_t UTUploader::RequestIdCount() {
 void UTUploader::ClearRequestIds() {
     std::lock_guard<std::mutex> guard(g_requestIdLock);
     g_requestIds.clear();
+    g_acknowledged.clear();
+    g_acknowledgedOrder.clear();
 }
 
 int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string &urlPath,
@@ -148,16 +177,21 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
     request->connectTimeoutSec = kRequestConnectTimeoutSec;
     request->totalTimeoutSec = kRequestTotalTimeoutSec;
 
-    // A body whose digest could not be made gets no identifier memory: an empty key would make
-    // unrelated bodies repeat each other's request.
+    // The identifier follows from the body; a body tried before in this process is sent as a
+    // repeat of that request. A body whose digest could not be made gets no identifier memory
+    // (an empty key would make unrelated bodies repeat each other) and a fresh identifier.
     bool found = false;
     if (!digest.empty()) {
-        std::lock_guard<std::mutex> guard(g_requestIdLock);
-        auto it = g_requestIds.find(digest);
-        if (it != g_requestIds.end()) {
-            found = true;
-            errSum += strcpy_s(request->requestId, sizeof request->requestId, it->second.c_str()) != 0 ? 1u : 0u;
+        std::string id = RequestIdFor(digest);
+        {
+            std::lock_guard<std::mutex> guard(g_requestIdLock);
+            auto it = g_requestIds.find(digest);
+            if (it != g_requestIds.end()) {
+                found = true;
+                id = it->second;
+            }
         }
+        errSum += strcpy_s(request->requestId, sizeof request->requestId, id.c_str()) != 0 ? 1u : 0u;
     }
     const int32_t ret = ost_http_syn_send_ex(request.get(), found ? 1 : 0);
     // The decrypted credentials do not outlive the exchange.
@@ -169,8 +203,14 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
         std::lock_guard<std::mutex> guard(g_requestIdLock);
         if (ret == OST_HTTP_OK) {
             if (found) g_requestIds.erase(digest);
+            if (request->responseCode == kResponseOk) RememberAcknowledged(digest);
         } else {
             g_requestIds[digest] = request->requestId;
+            // Bodies deleted by the retry policy never succeed; their entries must not pile up.
+            if (g_requestIds.size() > UTUploader::kMaxAcknowledged) {
+                g_requestIds.erase(g_requestIds.begin() != g_requestIds.find(digest) ? g_requestIds.begin()
+                                                                                   : std::next(g_requestIds.begin()));
+            }
         }
     }
     if (ret == OST_HTTP_ERR_CERT_VERIFY) {
@@ -181,7 +221,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
     }
     const int32_t responseCode = request->responseCode;
     UT_LOGI(kLogUploadResult,
-            responseCode == 200 ? "success" : "failed", responseCode, request->requestId, ret, digest.c_str(),
+            responseCode == kResponseOk ? "success" : "failed", responseCode, request->requestId, ret, digest.c_str(),
             dataLen);
     PAL_MemFreeSetNullD(reinterpret_cast<void **>(&request->responseHeaders));
     PAL_MemFreeSetNullD(reinterpret_cast<void **>(&request->responseBody));

@@ -22,9 +22,14 @@ public:
                    const std::string &userAgent, const std::string &uuid);
 
     // The request identifiers kept for bodies whose last attempt failed in the transport,
-    // keyed by the hex SHA-256 of the body.
+    // keyed by the hex SHA-256 of the body (at most kMaxAcknowledged of them).
     static size_t RequestIdCount();
     static void ClearRequestIds();
+
+    // True when a body of this digest was answered 200 by this process: it is not sent again,
+    // even when its zip file could not be removed. Remembers the most recent kMaxAcknowledged.
+    static bool WasAcknowledged(const std::string &digestHex);
+    static constexpr size_t kMaxAcknowledged = 4096;
 
 private:
     UpLoadParam m_param;
@@ -32,5 +37,10 @@ private:
 
 // Lower-case hex SHA-256 of the bytes; empty when the digest cannot be made.
 std::string BodyDigestHex(const void *data, size_t len);
+
+// The request identifier ("X-Request-ID") of a body: the first 32 characters of its digest, so a
+// body sent again, by this process or after a restart, carries the same identifier and the
+// server can drop the duplicate. Empty when the digest is empty.
+std::string RequestIdFor(const std::string &digestHex);
 
 }  // namespace unified_track

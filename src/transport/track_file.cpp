@@ -82,7 +82,54 @@ private:
     bool committed_ = false;
 };
 
+// Length of the well-formed UTF-8 sequence at p (RFC 3629), or 0 when there is none.
+size_t Utf8SequenceLength(const unsigned char *p, size_t left) {
+    const unsigned char b0 = p[0];
+    if (b0 < 0x80) return 1;
+    size_t len = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+    if (b0 >= 0xC2 && b0 <= 0xDF) {
+        len = 2;
+    } else if (b0 >= 0xE0 && b0 <= 0xEF) {
+        len = 3;
+        if (b0 == 0xE0) lo = 0xA0;  // overlong
+        if (b0 == 0xED) hi = 0x9F;  // surrogates
+    } else if (b0 >= 0xF0 && b0 <= 0xF4) {
+        len = 4;
+        if (b0 == 0xF0) lo = 0x90;  // overlong
+        if (b0 == 0xF4) hi = 0x8F;  // beyond U+10FFFF
+    } else {
+        return 0;
+    }
+    if (left < len || p[1] < lo || p[1] > hi) return 0;
+    for (size_t i = 2; i < len; ++i) {
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    }
+    return len;
+}
+
 }  // namespace
+
+std::string ReplaceInvalidUtf8(const char *data, size_t len) {
+    static const char kReplacement[] = "\xEF\xBF\xBD";
+    std::string out;
+    if (data == nullptr) return out;
+    out.reserve(len);
+    const auto *p = reinterpret_cast<const unsigned char *>(data);
+    size_t i = 0;
+    while (i < len) {
+        // Runs of well-formed text are copied in one go.
+        size_t start = i;
+        size_t n = 0;
+        while (i < len && (n = Utf8SequenceLength(p + i, len - i)) != 0) i += n;
+        out.append(data + start, i - start);
+        if (i < len) {
+            out.append(kReplacement, sizeof(kReplacement) - 1);
+            ++i;
+        }
+    }
+    return out;
+}
 
 std::string PackTempPath(const std::string &zipPath) {
     std::string base = zipPath;
@@ -156,7 +203,8 @@ bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const s
         }
         try {
             Json::Value root(Json::objectValue);
-            root[kEnvelopeData] = Json::Value(buffer.get(), buffer.get() + length);
+            const std::string data = ReplaceInvalidUtf8(buffer.get(), static_cast<size_t>(length));
+            root[kEnvelopeData] = Json::Value(data.data(), data.data() + data.size());
             root[kEnvelopeUser] = uuid;
             Json::StreamWriterBuilder builder;
             builder["indentation"] = "";

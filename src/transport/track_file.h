@@ -2,6 +2,7 @@
 // only read the dot file and write the zip file.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -14,6 +15,12 @@ std::string GetZipFilePathName(const std::string &zipFolder);
 
 // Where a pack writes before its zip file is complete.
 std::string PackTempPath(const std::string &zipPath);
+
+// The bytes with every byte that does not belong to a well-formed UTF-8 sequence (stray
+// continuation, cut or overlong sequence, surrogate, beyond U+10FFFF) replaced by U+FFFD on its
+// own; every other byte stays where it was. The JSON writer decodes UTF-8 without checking the
+// continuation bytes, so an invalid lead byte would take the separator or newline after it.
+std::string ReplaceInvalidUtf8(const char *data, size_t len);
 
 // Packs a user or media dot file as {"data": <file>, "user": <uuid>}. errorCode (start it at 0)
 // receives a ZipErrorCode on failure, or 2003 on a success that needed the narrow path. A failed

@@ -210,8 +210,40 @@ TEST_F(RecordTest, SameBytesRepeatTheFailedRequestUntilItSucceeds) {
     EXPECT_EQ(32u, seen_[0].requestId.size());
     EXPECT_NE(seen_[0].requestId, seen_[1].requestId);  // a body of its own gets its own identifier
     EXPECT_EQ(seen_[0].requestId, seen_[2].requestId);
-    EXPECT_NE(seen_[0].requestId, seen_[3].requestId);
+    // The identifier follows from the body, so a success does not change it either.
+    EXPECT_EQ(seen_[0].requestId, seen_[3].requestId);
+    EXPECT_EQ(unified_track::BodyDigestHex("same bytes", 10).substr(0, 32), seen_[0].requestId);
     EXPECT_EQ(1u, UTUploader::RequestIdCount());  // "other bytes" still waits for its repeat
+}
+
+TEST_F(RecordTest, ABodySentAgainByTheNextProcessCarriesTheSameRequestId) {
+    results_ = {OST_HTTP_ERR_TIMEOUT};  // killed before the answer came
+    Send(Param(), "zip bytes");
+    UTUploader::ClearRequestIds();  // what a new process starts with
+    Send(Param(), "zip bytes");
+    Send(Param(), "other zip bytes");
+    ASSERT_EQ(3u, seen_.size());
+    EXPECT_EQ(32u, seen_[0].requestId.size());
+    EXPECT_EQ(seen_[0].requestId, seen_[1].requestId);
+    EXPECT_EQ(0, seen_[1].repeat);  // this process never sent it before
+    EXPECT_NE(seen_[0].requestId, seen_[2].requestId);
+}
+
+TEST_F(RecordTest, TheMemoryOfFailedAndAcknowledgedBodiesIsBounded) {
+    const size_t cap = UTUploader::kMaxAcknowledged;
+    results_.assign(cap + 10, OST_HTTP_ERR_TIMEOUT);
+    for (size_t i = 0; i < cap + 10; ++i) Send(Param(), "failing " + std::to_string(i));
+    EXPECT_EQ(cap, UTUploader::RequestIdCount());
+    results_.clear();
+    seen_.clear();
+    for (size_t i = 0; i < cap + 1; ++i) Send(Param(), "taken " + std::to_string(i));
+    auto acknowledged = [](const std::string &body) {
+        return UTUploader::WasAcknowledged(unified_track::BodyDigestHex(body.data(), body.size()));
+    };
+    EXPECT_FALSE(acknowledged("taken 0"));  // the oldest made room
+    EXPECT_TRUE(acknowledged("taken 1"));
+    EXPECT_TRUE(acknowledged("taken " + std::to_string(cap)));
+    EXPECT_FALSE(acknowledged("failing 5"));
 }
 
 }  // namespace

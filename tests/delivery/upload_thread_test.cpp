@@ -4,9 +4,12 @@
 
 #include <unistd.h>
 
+#include <cerrno>
 #include <sstream>
 
 #include "delivery_fixture.h"
+#include "host/log.h"
+#include "host/pal.h"
 
 namespace ut_delivery {
 namespace {
@@ -135,7 +138,9 @@ TEST_F(UploadThreadTest, BadFilesAreRetriedThreeTimesWithoutHoldingUpGoodOnes) {
     for (const auto &r : reqs) EXPECT_EQ(r.envelopeOk ? 200 : 400, r.status);
     EXPECT_EQ(1, std::count_if(reqs.begin(), reqs.end(), [](const auto &r) { return r.envelopeOk; }));
     EXPECT_EQ(3u, log.Count("zip file is empty, len: [0]"));
-    EXPECT_EQ(3u, log.Count("open zip file failed : "));
+    // Folders masked, the file name kept.
+    const std::string unreadable = LogStream::FilterWord(User("1700000000004.gz"), LOG_FILTER_PATH);
+    EXPECT_EQ(3u, log.Count("open zip file failed : " + unreadable));
     EXPECT_EQ(4u, DeleteReports().size());
 }
 
@@ -171,6 +176,58 @@ TEST_F(UploadThreadTest, MissingResetAndSlowServersKeepTheFileAndTheRetryRepeats
     // The retry of the same bytes repeats the request the server may have seen.
     EXPECT_EQ(reqs[0].Header("X-Request-ID"), reqs[1].Header("X-Request-ID"));
     EXPECT_EQ(0u, unified_track::UTUploader::RequestIdCount());
+}
+
+TEST_F(UploadThreadTest, OnlyA200DeletesA204KeepsTheFileAndBacksOff) {
+    const std::string zip = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "x");
+    server_.Script({{204}});
+    StartThread();
+    ASSERT_EQ(1200u, clock_.NextSleep());
+    EXPECT_TRUE(Exists(zip));
+    clock_.Advance(1200);
+    ASSERT_EQ(200u, clock_.NextSleep());
+    EXPECT_FALSE(Exists(zip));
+    ASSERT_TRUE(server_.WaitForCompleted(2));
+    EXPECT_EQ(2u, server_.Requests().size());
+}
+
+// A data folder that refuses every removal of a zip file (read-only for this process).
+class NoZipRemoval : public unified_track::FileOps {
+public:
+    int Remove(const char *path) override {
+        const std::string p(path);
+        if (p.size() > 3 && p.compare(p.size() - 3, 3, ".gz") == 0) {
+            errno = EACCES;
+            return -1;
+        }
+        return FileOps::Remove(path);
+    }
+};
+
+TEST_F(UploadThreadTest, ABodyTheServerTookIsNotSentAgainWhenItsFileCannotBeRemoved) {
+    ut_test::LogCapture log;
+    NoZipRemoval readOnly;
+    unified_track::ScopedFileOps guard(&readOnly);
+    const std::string zip = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "taken");
+    StartThread();
+    for (int pass = 1; pass <= 3; ++pass) {
+        ASSERT_EQ(200u, clock_.NextSleep()) << pass;
+        // A new body in the same folder still goes out.
+        if (pass == 3) PutZip(mgr().m_userZipFolder, "1700000000001.gz", "new");
+        clock_.Advance(200);
+    }
+    ASSERT_EQ(200u, clock_.NextSleep());
+    StopThread();
+    EXPECT_TRUE(Exists(zip));
+    ASSERT_TRUE(server_.WaitForCompleted(2));
+    const auto reqs = server_.Requests();
+    ASSERT_EQ(2u, reqs.size());
+    EXPECT_EQ("taken", reqs[0].envelope["data"].asString());
+    EXPECT_EQ("new", reqs[1].envelope["data"].asString());
+    // The failed removal is logged with folders masked and the file name kept.
+    const std::string masked = LogStream::FilterWord(zip, LOG_FILTER_PATH);
+    EXPECT_EQ(1u, log.Count("remove zip file failed!, zip:[" + masked + "], ret:-1, lastErrno:" +
+                            std::to_string(EACCES) + ", count:0"));
 }
 
 TEST_F(UploadThreadTest, StoppingAbortsARequestInFlightAndKeepsTheFile) {

@@ -66,4 +66,21 @@ TEST(TimeZoneTest, OffsetsWestOfUtcAndDaylightSavingApart) {
     SetClock(nullptr);
 }
 
+TEST(TimeZoneTest, TheZoneOfAGivenInstantGivesItsRealOffsetWhereDaylightSavingRunsBackwards) {
+    struct Row { const char *zone; int64_t at; int offsetMinutes; };
+    const Row rows[] = {{"Europe/Dublin", 1705320000, 0},      {"Europe/Dublin", 1719835200, 60},
+                        {"Africa/Casablanca", 1710936000, 0},  {"Africa/Casablanca", 1719835200, 60},
+                        {"Australia/Lord_Howe", 1705320000, 660}, {"America/New_York", 1719835200, -240}};
+    for (const Row &r : rows) {
+        setenv("TZ", r.zone, 1);
+        tzset();
+        PAL_TimeZone tz;
+        ASSERT_EQ(PAL_GetTimeZoneAt(r.at, &tz), 0);
+        EXPECT_EQ(-tz.tz_minuteswest + 60 * tz.tz_dsttime, r.offsetMinutes) << r.zone << " " << r.at;
+    }
+    EXPECT_NE(PAL_GetTimeZoneAt(0, nullptr), 0);
+    unsetenv("TZ");
+    tzset();
+}
+
 }  // namespace

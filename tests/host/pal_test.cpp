@@ -1,9 +1,12 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <cerrno>
+
 #include <string>
 #include <vector>
 
+#include "host/gzip.h"
 #include "host/pal.h"
 #include "support/temp_dir.h"
 
@@ -56,6 +59,71 @@ TEST(Pal, ChmodZeroMeansOwnerOnlyAndMkDirZeroMeans0700) {
     ASSERT_EQ(::chmod(sub.c_str(), 0755), 0);
     EXPECT_EQ(PAL_Chmod(sub.c_str(), 0), 0);
     EXPECT_EQ(ModeOf(sub), 0700u);  // a private folder keeps its search bit
+}
+
+// A disk that takes `room` more bytes and then reports ENOSPC.
+class FullDisk : public unified_track::FileOps {
+public:
+    explicit FullDisk(size_t room) : room_(room) {}
+    int64_t Write(int fd, const void *data, size_t len) override {
+        if (room_ == 0) {
+            errno = ENOSPC;
+            return -1;
+        }
+        size_t n = len < room_ ? len : room_;
+        room_ -= n;
+        return FileOps::Write(fd, data, n);
+    }
+
+private:
+    size_t room_;
+};
+
+TEST(Pal, AShortAppendIsTruncatedBackSoTheFileKeepsOnlyWholeRecords) {
+    TempDir dir;
+    std::string f = dir.file("dot.dat");
+    ASSERT_EQ(PAL_AppendFile(f.c_str(), "rec1\n", 5), 5);
+    for (size_t room : {0u, 3u}) {
+        FullDisk disk(room);
+        unified_track::ScopedFileOps guard(&disk);
+        errno = 0;
+        EXPECT_EQ(PAL_AppendFile(f.c_str(), "rec2 is long\n", 13), kPalAppendWriteFailed) << room;
+        EXPECT_EQ(PAL_GetLastErr(), ENOSPC);
+        EXPECT_EQ(ut_test::ReadFile(f), "rec1\n") << room;
+    }
+    // Room again: the next record starts on a line of its own.
+    EXPECT_EQ(PAL_AppendFile(f.c_str(), "rec3\n", 5), 10);
+    EXPECT_EQ(ut_test::ReadFile(f), "rec1\nrec3\n");
+    EXPECT_EQ(PAL_AppendFile(dir.file("no/dir").c_str(), "x", 1), kPalAppendOpenFailed);
+}
+
+TEST(Pal, EveryFileWrittenIsPrivateFromItsFirstByteAndFoldersAre0700) {
+    TempDir dir;
+    ::umask(022);
+    // Files found readable by others: each way of writing makes them owner-only.
+    const std::string appended = dir.file("a.dat"), reopened = dir.file("b.dat"), copied = dir.file("c.dat");
+    for (const std::string &p : {appended, reopened, copied}) {
+        ASSERT_EQ(PAL_AppendFile(p.c_str(), "x", 1), 1);
+        ASSERT_EQ(::chmod(p.c_str(), 0644), 0);
+    }
+    EXPECT_EQ(PAL_AppendFile(appended.c_str(), "y", 1), 2);
+    PAL_FILE *file = PAL_Fopen(reopened.c_str(), "ab+");
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(ModeOf(reopened), 0600u);  // before anything is written
+    PAL_Fclose(file);
+    EXPECT_EQ(PAL_CopyFile(appended.c_str(), copied.c_str()), 0);
+    for (const std::string &p : {appended, reopened, copied}) EXPECT_EQ(ModeOf(p), 0600u) << p;
+
+    // A gzip file is private while it is still being written.
+    const std::string gz = dir.file("1.packing");
+    GzipHandle handle = GzipOpen(gz.c_str(), "wb");
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(ModeOf(gz), 0600u);
+    EXPECT_EQ(GzipClose(handle), 0);
+
+    const std::string sub = dir.file("errordotdata");
+    EXPECT_EQ(PAL_MkDir(sub.c_str(), 0755), 0);
+    EXPECT_EQ(ModeOf(sub), 0700u);
 }
 
 TEST(Pal, ScanDirFiltersAndSortsByName) {

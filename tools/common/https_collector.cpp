@@ -152,7 +152,8 @@ HttpsCollector::HttpsCollector(const CollectorOptions &options) {
             if (answer.hang) cv_.wait(lock, [&] { return stopping_ || releaseGen_ != gen; });
         }
         res.status = answer.status;
-        res.set_content("{}", "application/json");
+        // 204 and 304 carry no body; one would be read as the start of the next response.
+        if (answer.status != 204 && answer.status != 304) res.set_content("{}", "application/json");
     });
     if (options.port == 0) {
         port_ = server_->bind_to_any_port("127.0.0.1");
