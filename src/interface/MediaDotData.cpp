@@ -28,10 +28,10 @@ struct MediaCallState {
     uint8_t sysInfo[kSysInfoSize] = {0};          // nothing sets it
 };
 
-MediaCallState &State() {
-    static MediaCallState state;
-    return state;
-}
+// Made at load, so it outlives the library's threads (see track_json.cpp).
+MediaCallState g_state;
+
+MediaCallState &State() { return g_state; }
 
 // Log lines of this family carry the family's source name, also from helpers elsewhere.
 #define MEDIA_LOG(level, func, ...) \
