@@ -62,19 +62,9 @@ bool UTManager::PersistPublicSdkParams()
     }
     AddConfigCacheFunc add = m_addCacheFunc.load();
     if (add == nullptr) return true;
-    // The host's cache may be slow (a database); the command thread does not wait for it.
-    try {
-        std::thread([add, entries]() { add(entries->data(), kPublicSdkEntryCount); }).detach();
-    } catch (const std::exception &e) {
-        const char *what = e.what();
-        if (what != nullptr) {
-            UT_LOGE("create thread error! e what:%s", what);
-        } else {
-            UT_LOGE("create thread error! e what, but e what is null");
-        }
-    } catch (...) {
-        UT_LOGE("create thread error!");
-    }
+    // The host's cache may be slow (a database); the command thread does not wait for it. A
+    // writer that cannot start has logged why.
+    (void)m_cacheWriter.Post(add, std::move(entries));
     return true;
 }
 
