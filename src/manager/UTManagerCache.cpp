@@ -106,17 +106,17 @@ bool UTManager::QueryCacheData(const std::string &key, std::string &value)
 void UTManager::GetCacheConfigSDKParamsFromDb()
 {
     std::lock_guard<RecursiveLock> guard(ParamLock());
-    if (QueryCacheData(kKeyPublicSdkParamUuid, uuid)) {
-        QueryCacheData(kKeyPublicSdkParamAccount, account);
-        QueryCacheData(kKeyPublicSdkParamCloudusgIp, cloudusgIp);
-        QueryCacheData(kKeyPublicSdkParamSbcIp, sbcIp);
-        QueryCacheData(kKeyPublicSdkParamReserve1, reserve1);
-        UT_LOGI("QueryDB reserve1: %s", reserve1.c_str());
-        QueryCacheData(kKeyPublicSdkParamReserve2, reserve2);
-        QueryCacheData(kKeyPublicSdkParamReserve3, reserve3);
-        QueryCacheData(kKeyPublicSdkParamReserve4, reserve4);
-        QueryCacheData(kKeyPublicSdkParamReserve5, reserve5);
-    }
+    // Without the uuid the cache holds nothing of this host; everything stays as it was.
+    if (!QueryCacheData(kKeyPublicSdkParamUuid, uuid)) return;
+    QueryCacheData(kKeyPublicSdkParamAccount, account);
+    QueryCacheData(kKeyPublicSdkParamCloudusgIp, cloudusgIp);
+    QueryCacheData(kKeyPublicSdkParamSbcIp, sbcIp);
+    QueryCacheData(kKeyPublicSdkParamReserve1, reserve1);
+    UT_LOGI("QueryDB reserve1: %s", reserve1.c_str());
+    QueryCacheData(kKeyPublicSdkParamReserve2, reserve2);
+    QueryCacheData(kKeyPublicSdkParamReserve3, reserve3);
+    QueryCacheData(kKeyPublicSdkParamReserve4, reserve4);
+    QueryCacheData(kKeyPublicSdkParamReserve5, reserve5);
     BuildReserves();
 }
 
