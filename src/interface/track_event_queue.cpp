@@ -6,6 +6,7 @@
 #include "host/clock.h"
 #include "host/log.h"
 #include "host/pal.h"
+#include "interface/text_limits.h"
 #include "interface/track_reporter_texts.h"
 #include "manager/UTData.h"
 #include "manager/UTManager.h"
@@ -71,6 +72,12 @@ void QueueReportEvent(const char *event, const char *arg2, const SecureString &p
         manager->AddUserTrack(holder->param);
     };
     UTThreadMgr::GetInstance().PushCmd(std::move(command), commandName);
+}
+
+bool ReportTextsFit(std::initializer_list<const char *> texts) {
+    if (TextsFitRecord(texts)) return true;
+    UT_LOGE(kLogTextTooLong, kMaxRecordBytes);
+    return false;
 }
 
 void QueueLinkEvent(const char *event, const SecureString &payload) {
