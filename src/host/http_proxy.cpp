@@ -24,26 +24,23 @@ struct ProcessKey {
     ~ProcessKey() { OPENSSL_cleanse(bytes, sizeof(bytes)); }
 };
 
+// Made at load rather than on first use: the upload thread uses them until it is joined, and
+// only objects made before it started are destroyed after that join.
+ProcessKey g_key;
+std::once_flag g_keyOnce;
+std::mutex g_crlLock;
+std::vector<std::string> g_crlUrls;  // guarded by g_crlLock
+
 const ProcessKey &Key()
 {
-    static ProcessKey key;
-    static std::once_flag once;
-    std::call_once(once, [] { key.ok = RAND_bytes(key.bytes, static_cast<int>(kKeyLen)) == 1; });
-    return key;
+    std::call_once(g_keyOnce, [] { g_key.ok = RAND_bytes(g_key.bytes, static_cast<int>(kKeyLen)) == 1; });
+    return g_key;
 }
 
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
-std::mutex &CrlLock()
-{
-    static std::mutex lock;
-    return lock;
-}
-std::vector<std::string> &CrlUrls()  // guarded by CrlLock
-{
-    static std::vector<std::string> urls;
-    return urls;
-}
+std::mutex &CrlLock() { return g_crlLock; }
+std::vector<std::string> &CrlUrls() { return g_crlUrls; }  // guarded by CrlLock
 }  // namespace
 
 int ost_http_encrypt_proxy_param(const tagUTProxyParam *in, ProtectedProxyParam *out)

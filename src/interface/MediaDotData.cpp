@@ -9,6 +9,7 @@
 
 #include "host/log.h"
 #include "host/securec.h"
+#include "interface/text_limits.h"
 #include "manager/UTMediaConstants.h"
 #include "manager/UTMediaFormat.h"
 
@@ -28,10 +29,10 @@ struct MediaCallState {
     uint8_t sysInfo[kSysInfoSize] = {0};          // nothing sets it
 };
 
-MediaCallState &State() {
-    static MediaCallState state;
-    return state;
-}
+// Made at load, so it outlives the library's threads (see track_json.cpp).
+MediaCallState g_state;
+
+MediaCallState &State() { return g_state; }
 
 // Log lines of this family carry the family's source name, also from helpers elsewhere.
 #define MEDIA_LOG(level, func, ...) \
@@ -61,6 +62,10 @@ UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const ch
     try {
         if (content == nullptr) {
             MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, "content is null");
+            return UT_FAILED;
+        }
+        if (!unified_track::TextsFitRecord({content})) {
+            MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, unified_track::kLogTextTooLong, unified_track::kMaxRecordBytes);
             return UT_FAILED;
         }
         return MediaAddData(eventNumber, std::string(content), uploadNow != 0);

@@ -11,6 +11,7 @@
 #include "host/clock.h"
 #include "host/log.h"
 #include "host/securec.h"
+#include "interface/text_limits.h"
 #include "manager/UTManager.h"
 #include "manager/UTMediaConstants.h"
 #include "manager/UTThreadMgr.h"
@@ -38,6 +39,10 @@ extern "C" UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialPar
     try {
         if (param == nullptr) {
             UT_LOGE("param is null");
+            return UT_FAILED;
+        }
+        if (!unified_track::TextsFitRecord({param->eventId, param->event, param->arg2, param->arg3, param->arg4})) {
+            UT_LOGE(unified_track::kLogTextTooLong, unified_track::kMaxRecordBytes);
             return UT_FAILED;
         }
         ContextSpecialParam record;
@@ -76,6 +81,12 @@ extern "C" UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t
         }
         if (trackData == nullptr) {
             UT_LOGE("trackData is null");
+            return UT_FAILED;
+        }
+        // dataLen counts the NUL. A bound past the largest record could hide a text that no
+        // file can hold, and is never needed.
+        if (static_cast<size_t>(dataLen) - 1 > unified_track::kMaxRecordBytes) {
+            UT_LOGE(unified_track::kLogTextTooLong, unified_track::kMaxRecordBytes);
             return UT_FAILED;
         }
         // Only the text itself is kept: a dataLen far beyond the text must not cost a block of

@@ -14,6 +14,7 @@
 
 #include "host/clock.h"
 #include "host/log.h"
+#include "interface/text_limits.h"
 #include "manager/UTData.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
@@ -59,6 +60,19 @@ OST_UT_RESULT Sync(std::function<OST_UT_RESULT()> func, const char *name)
 void Async(std::function<void()> func, const char *name)
 {
     UTThreadMgr::GetInstance().PushCmd(std::move(func), std::string(name));
+}
+
+// Refuses (with the log line) a record whose texts no dot file could hold.
+bool RecordTextsFit(std::initializer_list<const char *> texts)
+{
+    if (unified_track::TextsFitRecord(texts)) return true;
+    UT_LOGE(unified_track::kLogTextTooLong, unified_track::kMaxRecordBytes);
+    return false;
+}
+
+bool RecordTextsFit(const tagUTContextSpecialParam &p, const char *name = nullptr)
+{
+    return RecordTextsFit({name, p.eventId, p.event, p.arg2, p.arg3, p.arg4});
 }
 
 ContextSpecialParam ToSpecial(const tagUTContextSpecialParam &param)
@@ -278,6 +292,7 @@ UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param)
             UT_LOGE("param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
         }
+        if (!RecordTextsFit(*param)) return static_cast<OST_UT_RESULT>(UT_FAILED);
         Async([record = ToSpecial(*param)]() { UTManager::GetInstance().AddUserTrack(record); }, "_Track_AddUserTrack");
         return static_cast<OST_UT_RESULT>(UT_SUCCESS);
     });
@@ -290,6 +305,7 @@ UT_API OST_UT_RESULT Track_StartEvent(const char *eventName)
             UT_LOGE("eventName is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
         }
+        if (!RecordTextsFit({eventName})) return static_cast<OST_UT_RESULT>(UT_FAILED);
         Async([name = std::string(eventName)]() { UTManager::GetInstance().StartEvent(name); }, "_Track_StartEvent");
         return static_cast<OST_UT_RESULT>(UT_SUCCESS);
     });
@@ -302,6 +318,7 @@ UT_API OST_UT_RESULT Track_AddSubEvent(const char *eventName, const tagUTContext
             UT_LOGE("eventName or param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
         }
+        if (!RecordTextsFit({eventName, param->name})) return static_cast<OST_UT_RESULT>(UT_FAILED);
         ContextSubEventParam mark;
         mark.name = Text(param->name);
         mark.isEnd = param->isEnd;
@@ -319,6 +336,7 @@ UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContext
             UT_LOGE("eventName or param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
         }
+        if (!RecordTextsFit(*param, eventName)) return static_cast<OST_UT_RESULT>(UT_FAILED);
         Async([name = std::string(eventName), record = ToSpecial(*param)]() {
             UTManager::GetInstance().FinishEvent(name, record);
         }, "_Track_FinishEvent");

@@ -82,6 +82,7 @@ UT_API void Track_ErrorAnalyze(const char *type, const char *errorInfo) {
             UT_LOGE("%s", text::kLogArgNull);
             return;
         }
+        if (!unified_track::ReportTextsFit({type, errorInfo})) return;
         QueueReportEvent(text::kEvtErrorAnalyze, nullptr,
                          unified_track::BuildErrorAnalyzePayload(type, errorInfo),
                          PAL_GetSysRunTimeEx(), text::kCmdErrorAnalyze);
@@ -94,6 +95,7 @@ UT_API void Track_AnonymousAuth(const char *serverIp, const char *confId, uint32
             UT_LOGE("%s", text::kLogArgNull);
             return;
         }
+        if (!unified_track::ReportTextsFit({serverIp, confId})) return;
         QueueReportEvent(text::kEvtAnonymousAuth, nullptr,
                          unified_track::BuildAnonymousAuthPayload(serverIp, confId, result), 0,
                          text::kCmdAnonymousAuth);

@@ -56,11 +56,11 @@ UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t, uint32_t, con
             PAL_StrLen(logPath) == 0 || PAL_StrLen(dataPath) == 0) {
             return UT_FAILED;
         }
-        std::string folder;
-        if (!BuildDotDataFolder(dataPath, &folder)) return UT_FAILED;
-
+        // The trace log first, so that a data path that does not fit is logged somewhere.
         Track_TraceUpdateLogParams(static_cast<int32_t>(logLevel), kInitLogMaxSizeKB, kInitLogFileCount,
                                    logPath);
+        std::string folder;
+        if (!BuildDotDataFolder(dataPath, &folder)) return UT_FAILED;
         if (PAL_MSG_RegMsgLog(&PalMsgLogCallback) != 0) UT_LOGE(unified_track::kLogSetPalLogCallbackError);
         (void)PAL_MSG_RegMsgDotData(&PalMsgDotData);
 

@@ -4,9 +4,13 @@
 #include <memory>
 
 #include "host/clock.h"
+#include "host/log.h"
+#include "host/pal.h"
+#include "interface/text_limits.h"
 #include "interface/track_reporter_texts.h"
 #include "manager/UTData.h"
 #include "manager/UTManager.h"
+#include "manager/UTRecordConstants.h"
 #include "manager/UTThreadMgr.h"
 
 namespace unified_track {
@@ -24,10 +28,35 @@ struct WipedEvent {
     }
 };
 
+// True on the command thread while it writes a report that the command thread itself made
+// (a failed pack or clean of a dot file, for one). Writing that report can fail the same way;
+// reporting that failure again would feed itself for ever, so such a report is dropped.
+thread_local bool t_writingOwnReport = false;
+
+class OwnReportScope {
+public:
+    explicit OwnReportScope(bool own) : m_previous(t_writingOwnReport) { t_writingOwnReport = own; }
+    ~OwnReportScope() { t_writingOwnReport = m_previous; }
+    OwnReportScope(const OwnReportScope &) = delete;
+    OwnReportScope &operator=(const OwnReportScope &) = delete;
+
+private:
+    bool m_previous;
+};
+
 }  // namespace
 
 void QueueReportEvent(const char *event, const char *arg2, const SecureString &payload,
                       uint64_t time, const char *commandName) {
+    if (payload.size() > kMaxRecordBytes) {
+        UT_LOGE(kLogTextTooLong, kMaxRecordBytes);
+        return;
+    }
+    const bool own = PAL_GetTID() == UTThreadMgr::CommandThreadId();
+    if (own && t_writingOwnReport) {
+        UT_LOGI(reporter_text::kLogOwnReportDropped, event != nullptr ? event : "");
+        return;
+    }
     auto holder = std::make_shared<WipedEvent>();
     ContextSpecialParam &param = holder->param;
     param.eventId = reporter_text::kEventId;
@@ -38,8 +67,17 @@ void QueueReportEvent(const char *event, const char *arg2, const SecureString &p
     param.t = 0;
     param.time = time;
     UTManager *manager = &UTManager::GetInstance();
-    std::function<void()> command = [manager, holder]() { manager->AddUserTrack(holder->param); };
+    std::function<void()> command = [manager, holder, own]() {
+        OwnReportScope scope(own);
+        manager->AddUserTrack(holder->param);
+    };
     UTThreadMgr::GetInstance().PushCmd(std::move(command), commandName);
+}
+
+bool ReportTextsFit(std::initializer_list<const char *> texts) {
+    if (TextsFitRecord(texts)) return true;
+    UT_LOGE(kLogTextTooLong, kMaxRecordBytes);
+    return false;
 }
 
 void QueueLinkEvent(const char *event, const SecureString &payload) {

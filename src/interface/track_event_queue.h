@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <initializer_list>
 
 #include "interface/secure_string.h"
 
@@ -15,6 +16,10 @@ void QueueReportEvent(const char *event, const char *arg2, const SecureString &p
 
 // The link and transport reporters' way: arg2 "0", captured now, under "_Track_AddUserTrack".
 void QueueLinkEvent(const char *event, const SecureString &payload);
+
+// False, with a log line, when a report's texts together could not fit in one record: the
+// reporters check this before they copy anything.
+bool ReportTextsFit(std::initializer_list<const char *> texts);
 
 // Runs a report's body; a report is best effort and its caller must never see a failure.
 template <typename F>

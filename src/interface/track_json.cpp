@@ -31,14 +31,18 @@ private:
     SecureString &out_;
 };
 
-const Json::StreamWriterBuilder &Builder() {
-    static const Json::StreamWriterBuilder builder = [] {
-        Json::StreamWriterBuilder b;
-        b["indentation"] = "";
-        return b;
-    }();
-    return builder;
+Json::StreamWriterBuilder MakeBuilder() {
+    Json::StreamWriterBuilder b;
+    b["indentation"] = "";
+    return b;
 }
+
+// Made when the library is loaded, not on first use: the command and upload threads write
+// reports until they are joined, and only objects made before the threads start are destroyed
+// after that join (a function-local static made later would go first at exit).
+const Json::StreamWriterBuilder g_builder = MakeBuilder();
+
+const Json::StreamWriterBuilder &Builder() { return g_builder; }
 
 }  // namespace
 

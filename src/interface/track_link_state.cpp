@@ -24,10 +24,10 @@ Json::Value JsonText(const SecureString &text) {
 
 }  // namespace
 
-LinkState &LinkState::Instance() {
-    static LinkState state;
-    return state;
-}
+// Made at load, so it outlives the library's threads (see track_json.cpp).
+LinkState LinkState::s_instance;
+
+LinkState &LinkState::Instance() { return s_instance; }
 
 void LinkState::SetLocalAddr(const char *addr) { Assign(m_lock, m_state.localAddr, addr); }
 void LinkState::SetConfCtrlAddr(const char *addr) { Assign(m_lock, m_state.confCtrlAddr, addr); }

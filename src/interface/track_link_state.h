@@ -56,6 +56,7 @@ public:
 
 private:
     LinkState() = default;
+    static LinkState s_instance;
     std::recursive_mutex m_lock;
     Snapshot m_state;  // guarded by m_lock
 };

@@ -49,6 +49,7 @@ inline constexpr const char kMainDetectDelayFunc[] = "lum_conf_main_detect_delay
 
 // Log lines.
 inline constexpr const char kLogArgNull[] = "arg is null";
+inline constexpr const char kLogOwnReportDropped[] = "report made while writing a report dropped: %s";
 inline constexpr const char kLogSetBlockedCb[] = "in. %u";
 inline constexpr const char kLogDelayTime[] = "delayTime: ";
 

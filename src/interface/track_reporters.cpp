@@ -18,6 +18,14 @@ namespace text = unified_track::reporter_text;
 
 namespace {
 
+bool SetterTextsFit(std::initializer_list<const char *> texts) noexcept {
+    try {
+        return unified_track::ReportTextsFit(texts);
+    } catch (...) {
+        return false;
+    }
+}
+
 template <typename F>
 int32_t GuardedSetter(F &&body) noexcept {
     Guarded(body);
@@ -33,6 +41,7 @@ UT_API void track_http_error(const char *url, const char *requestId, int32_t err
     // Read first: building the payload allocates, which may overwrite the caller's error.
     const int32_t lastOsError = PAL_GetLastErr();
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({url, requestId, httpRspBody})) return;
         SecureString payload;
         if (unified_track::BuildHttpErrorPayload(url, requestId, errNo, httpRsp, httpRspBody,
                                                  lastOsError, &payload)) {
@@ -44,6 +53,7 @@ UT_API void track_http_error(const char *url, const char *requestId, int32_t err
 UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType,
                                   const char *sequence, int32_t errNo, const char *errnoDesc) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({oprType, sequence, errnoDesc})) return;
         QueueLinkEvent(text::kEvtWebsocketError,
                        unified_track::BuildWebsocketErrorPayload(linkType, reason, oprType, sequence,
                                                                  errNo, errnoDesc));
@@ -59,6 +69,7 @@ UT_API void track_websocket_retry(int32_t linkType, int32_t reason, int32_t next
 
 UT_API void track_websocket_heartbeat_timeout(const char *linkType) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({linkType})) return;
         SecureString payload;
         if (unified_track::BuildHeartbeatTimeoutPayload(linkType, &payload)) {
             QueueLinkEvent(text::kEvtHeartbeatTimeout, payload);
@@ -71,6 +82,7 @@ UT_API void track_websocket_link_connect(const char *linkType, const char *serve
                                          const char *status, uint64_t linkStartTime,
                                          const char *lastFailedAddr, int32_t connectTakenTime) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({linkType, serverIp, regionName, status, lastFailedAddr})) return;
         QueueLinkEvent(text::kEvtWebsocketConnect,
                        unified_track::BuildWebsocketConnectPayload(
                            linkType, serverIp, regionName, connectReason, status, linkStartTime,
@@ -80,6 +92,7 @@ UT_API void track_websocket_link_connect(const char *linkType, const char *serve
 
 UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errnoDesc) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({rtcFunc, errnoDesc})) return;
         QueueLinkEvent(text::kEvtRtcError,
                        unified_track::BuildRtcErrorPayload(rtcFunc, errNo, errnoDesc));
     });
@@ -88,6 +101,7 @@ UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errn
 UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileType, int32_t errorCode,
                                       const char *uploadUrl, int32_t fileLength) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({deleteFileName, uploadUrl})) return;
         QueueLinkEvent(text::kEvtDeleteZip,
                        unified_track::BuildDeleteFilePayload(deleteFileName, fileType, errorCode,
                                                              uploadUrl, fileLength));
@@ -96,6 +110,7 @@ UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileTy
 
 UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorCode, int32_t zipError) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({zipFilePath})) return;
         QueueLinkEvent(text::kEvtDeleteZip,
                        unified_track::BuildZipfileGenerateErrorPayload(zipFilePath, errorCode,
                                                                        zipError));
@@ -104,6 +119,7 @@ UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorC
 
 UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({logFileName})) return;
         QueueLinkEvent(text::kEvtLogfileCompressError,
                        unified_track::BuildLogZipErrorPayload(errorCode, logFileName));
     });
@@ -111,6 +127,7 @@ UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName) {
 
 UT_API void track_dotdata_log(const char *content, const char *functionName) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({content, functionName})) return;
         QueueLinkEvent(text::kEvtMeetingLog,
                        unified_track::BuildDotdataLogPayload(content, functionName));
     });
@@ -118,6 +135,7 @@ UT_API void track_dotdata_log(const char *content, const char *functionName) {
 
 UT_API void track_dotdata_parse_domain_error(const char *domain, int32_t errNo) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({domain})) return;
         QueueLinkEvent(text::kEvtParseDomainError,
                        unified_track::BuildParseDomainErrorPayload(domain, errNo));
     });
@@ -138,36 +156,51 @@ UT_API void track_switch_deploy_mode(int32_t mode, int32_t reason) {
 
 UT_API void track_usg_websocket_detect_result(int32_t isSuccess, const char *address) {
     Guarded([&] {
+        if (!unified_track::ReportTextsFit({address})) return;
         QueueLinkEvent(text::kEvtUsgWebsocketDetect,
                        unified_track::BuildUsgWebsocketDetectPayload(isSuccess, address));
     });
 }
 
 UT_API int32_t track_set_local_addr(const char *addr) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({addr})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetLocalAddr(addr); });
 }
 
 UT_API int32_t track_set_confctrl_addr(const char *addr) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({addr})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetConfCtrlAddr(addr); });
 }
 
 UT_API int32_t track_set_confmanage_addr(const char *addr) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({addr})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetConfManageAddr(addr); });
 }
 
 UT_API int32_t track_set_confid(const char *confId) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({confId})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetConfId(confId); });
 }
 
 UT_API int32_t track_set_self_participant_id(const char *pid) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({pid})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetSelfParticipantId(pid); });
 }
 
 UT_API int32_t track_set_media_addr(const char *ip, int32_t port) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({ip})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetMediaAddr(ip, port); });
 }
 
 UT_API int32_t track_set_websocket_link_status(int32_t linkType, int32_t status, const char *desc) {
+    // The state goes into every later report; one that could not fit would lose them all.
+    if (!SetterTextsFit({desc})) return 1;
     return GuardedSetter([&] { LinkState::Instance().SetWebsocketLinkStatus(linkType, status, desc); });
 }
 

@@ -2,10 +2,14 @@
 
 namespace unified_track {
 
-BlockedNotifyRegistry &BlockedNotifyRegistry::Instance() {
-    static BlockedNotifyRegistry registry;
-    return registry;
-}
+namespace {
+// Made at load, so they outlive the library's threads (see track_json.cpp).
+BlockedNotifyRegistry g_registry;
+MainDelayTracker g_tracker;
+MsgReportLimiter g_limiter;
+}  // namespace
+
+BlockedNotifyRegistry &BlockedNotifyRegistry::Instance() { return g_registry; }
 
 void BlockedNotifyRegistry::Set(const std::string &funcName, UTBlockedNotifyFunc callback) {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -18,10 +22,7 @@ UTBlockedNotifyFunc BlockedNotifyRegistry::Find(const std::string &funcName) con
     return it != m_callbacks.end() ? it->second : nullptr;
 }
 
-MainDelayTracker &MainDelayTracker::Instance() {
-    static MainDelayTracker tracker;
-    return tracker;
-}
+MainDelayTracker &MainDelayTracker::Instance() { return g_tracker; }
 
 bool MainDelayTracker::IsDelayed(uint64_t nowMs) const {
     const uint64_t delay = m_delayTimeMs.load();
@@ -31,10 +32,7 @@ bool MainDelayTracker::IsDelayed(uint64_t nowMs) const {
     return nowMs - delay <= kWindowMs;
 }
 
-MsgReportLimiter &MsgReportLimiter::Instance() {
-    static MsgReportLimiter limiter;
-    return limiter;
-}
+MsgReportLimiter &MsgReportLimiter::Instance() { return g_limiter; }
 
 bool MsgReportLimiter::TryReport(uint32_t nowSec) {
     uint32_t last = m_lastReportSec.load();

@@ -53,6 +53,7 @@ UTManager &UTManager::GetInstance() {
 UTManager::~UTManager() {
     g_liveManager.store(nullptr);
     JoinUploadThread();
+    m_cacheWriter.Stop(CacheWriter::kStopTimeoutMs);
 }
 
 RecursiveLock &UTManager::ParamLock() { return g_paramLock; }
@@ -183,6 +184,10 @@ void UTManager::JoinUploadThread() {
 
 void UTManager::JoinUploadThreadIfAlive() {
     if (UTManager *manager = g_liveManager.load()) manager->JoinUploadThread();
+}
+
+void UTManager::StopCacheWriterIfAlive() {
+    if (UTManager *manager = g_liveManager.load()) manager->m_cacheWriter.Stop(CacheWriter::kStopTimeoutMs);
 }
 
 }  // namespace unified_track

@@ -16,6 +16,7 @@
 
 #include <unified_track/unified_track.h>
 
+#include "manager/UTCacheWriter.h"
 #include "manager/UTData.h"
 
 namespace unified_track {
@@ -47,6 +48,9 @@ public:
     void JoinUploadThread();
     // JoinUploadThread on the instance unless it is already destroyed (library unload hook).
     static void JoinUploadThreadIfAlive();
+    // Stops and joins (bounded) the configuration-cache writer unless the instance is already
+    // destroyed (library unload hook).
+    static void StopCacheWriterIfAlive();
 
     // ---- parameters and switches (UTManagerParam.cpp) ----
     OST_UT_RESULT ConfigUploadParam(const tagUTTransferParam *param);
@@ -82,9 +86,10 @@ public:
     // The ten public-SDK entries from the current fields (caller holds the parameter lock);
     // fills nothing when count is below ten.
     void FillPublicSdkEntries(LumConfigCache *entries, size_t count);
-    // Writes the ten entries through the add hook on a detached thread; false when the entries
-    // cannot be allocated. Caller holds the parameter lock.
+    // Hands the ten entries to the cache writer, which calls the add hook on its own thread;
+    // false when the entries cannot be allocated. Caller holds the parameter lock.
     bool PersistPublicSdkParams();
+    CacheWriter m_cacheWriter;  // joined before the manager (and the library) goes
 
     // ---- time base (UTManagerTime.cpp) ----
     OST_UT_RESULT RecordUtcTimeByLogin(uint64_t serverUtcMs);

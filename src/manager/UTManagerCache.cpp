@@ -62,19 +62,9 @@ bool UTManager::PersistPublicSdkParams()
     }
     AddConfigCacheFunc add = m_addCacheFunc.load();
     if (add == nullptr) return true;
-    // The host's cache may be slow (a database); the command thread does not wait for it.
-    try {
-        std::thread([add, entries]() { add(entries->data(), kPublicSdkEntryCount); }).detach();
-    } catch (const std::exception &e) {
-        const char *what = e.what();
-        if (what != nullptr) {
-            UT_LOGE("create thread error! e what:%s", what);
-        } else {
-            UT_LOGE("create thread error! e what, but e what is null");
-        }
-    } catch (...) {
-        UT_LOGE("create thread error!");
-    }
+    // The host's cache may be slow (a database); the command thread does not wait for it. A
+    // writer that cannot start has logged why.
+    (void)m_cacheWriter.Post(add, std::move(entries));
     return true;
 }
 
@@ -116,17 +106,17 @@ bool UTManager::QueryCacheData(const std::string &key, std::string &value)
 void UTManager::GetCacheConfigSDKParamsFromDb()
 {
     std::lock_guard<RecursiveLock> guard(ParamLock());
-    if (QueryCacheData(kKeyPublicSdkParamUuid, uuid)) {
-        QueryCacheData(kKeyPublicSdkParamAccount, account);
-        QueryCacheData(kKeyPublicSdkParamCloudusgIp, cloudusgIp);
-        QueryCacheData(kKeyPublicSdkParamSbcIp, sbcIp);
-        QueryCacheData(kKeyPublicSdkParamReserve1, reserve1);
-        UT_LOGI("QueryDB reserve1: %s", reserve1.c_str());
-        QueryCacheData(kKeyPublicSdkParamReserve2, reserve2);
-        QueryCacheData(kKeyPublicSdkParamReserve3, reserve3);
-        QueryCacheData(kKeyPublicSdkParamReserve4, reserve4);
-        QueryCacheData(kKeyPublicSdkParamReserve5, reserve5);
-    }
+    // Without the uuid the cache holds nothing of this host; everything stays as it was.
+    if (!QueryCacheData(kKeyPublicSdkParamUuid, uuid)) return;
+    QueryCacheData(kKeyPublicSdkParamAccount, account);
+    QueryCacheData(kKeyPublicSdkParamCloudusgIp, cloudusgIp);
+    QueryCacheData(kKeyPublicSdkParamSbcIp, sbcIp);
+    QueryCacheData(kKeyPublicSdkParamReserve1, reserve1);
+    UT_LOGI("QueryDB reserve1: %s", reserve1.c_str());
+    QueryCacheData(kKeyPublicSdkParamReserve2, reserve2);
+    QueryCacheData(kKeyPublicSdkParamReserve3, reserve3);
+    QueryCacheData(kKeyPublicSdkParamReserve4, reserve4);
+    QueryCacheData(kKeyPublicSdkParamReserve5, reserve5);
     BuildReserves();
 }
 

@@ -12,6 +12,7 @@
 #include "manager/UTMask.h"
 #include "manager/UTMediaConstants.h"
 #include "manager/UTMediaFormat.h"
+#include "manager/UTRecordConstants.h"
 
 namespace unified_track {
 
@@ -83,6 +84,11 @@ OST_UT_RESULT UTManager::DoAddMediaTrack(const ContextSpecialParam &param, bool 
     }
     MediaLineParams params = SnapshotMediaParams(*this, param);
     std::string line = BuildMediaLine(param, GetDiffTimeStamp(param.time), params);
+    if (line.size() > kMaxRecordBytes) {
+        // A file holding it would be discarded instead of packed.
+        UT_LOGE(kLogRecordTooLong, line.size());
+        return UT_FAILED;
+    }
 
     std::lock_guard<RecursiveLock> fileLock(MediaFileLock());
     int32_t size = AddDataToFile(m_mediaDotFile, line);

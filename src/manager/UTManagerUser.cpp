@@ -13,6 +13,17 @@
 namespace unified_track {
 namespace {
 using ParamGuard = std::lock_guard<RecursiveLock>;
+
+// Appending this much text would carry a file that is still below the pack threshold past the
+// largest file a pack takes, and the records already in it would be discarded with it.
+constexpr size_t kOverfillingText = kMaxRecordBytes - static_cast<size_t>(kUserDotFilePackSize);
+
+bool WouldOverfill(const std::string &file, size_t textBytes)
+{
+    if (textBytes <= kOverfillingText) return false;
+    uint64_t size = 0;
+    return PAL_GetFileSize(file.c_str(), &size) == 0 && size + textBytes > kMaxRecordBytes;
+}
 }  // namespace
 
 void UTManager::AddUserTrack(const ContextSpecialParam &param)
@@ -47,9 +58,18 @@ OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
     }
 
     std::string line = BuildUserLine(param);
+    if (line.size() > kMaxRecordBytes) {
+        // No file could carry it (a huge context): writing it would only have the file discarded,
+        // and the report of that discard would be just as long.
+        UT_LOGE(kLogRecordTooLong, line.size());
+        return UT_FAILED;
+    }
     if (param.event == kEventJoinConfLocal) UT_LOGI("join_conf_local corpId: [%s]", reserve1.c_str());
 
     std::lock_guard<RecursiveLock> fileGuard(UserFileLock());
+    if (WouldOverfill(m_userDotFile, line.size())) {
+        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    }
     int32_t length = AddDataToFile(m_userDotFile, line);
     if (length > kUserDotFilePackSize) {
         UT_LOGI("user track file size = %d byte, upload!", length);
@@ -108,12 +128,29 @@ OST_UT_RESULT UTManager::FlushUserCache()
 {
     if (!m_dotSwitch.load()) return UT_DOT_SWITCH_OFF;
     ParamGuard guard(ParamLock());
-    std::string text;
-    for (const ContextSpecialParam &param : m_userCache) text += BuildUserLine(param);
     std::lock_guard<RecursiveLock> fileGuard(UserFileLock());
-    if (AddDataToFile(m_userDotFile, text) > kUserDotFilePackSize) {
-        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    std::string text;
+    auto append = [this, &text]() {
+        if (WouldOverfill(m_userDotFile, text.size())) {
+            CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+        }
+        if (AddDataToFile(m_userDotFile, text) > kUserDotFilePackSize) {
+            CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+        }
+        text.clear();
+    };
+    // One append in the usual case; cached records that together would overfill the file go
+    // in more than one, in order, so that none is discarded with an overfull file.
+    for (const ContextSpecialParam &param : m_userCache) {
+        std::string line = BuildUserLine(param);
+        if (line.size() > kMaxRecordBytes) {
+            UT_LOGE(kLogRecordTooLong, line.size());
+            continue;
+        }
+        if (!text.empty() && text.size() + line.size() > kOverfillingText) append();
+        text += line;
     }
+    append();
     return UT_SUCCESS;
 }
 

@@ -44,6 +44,11 @@ constexpr const char *kBlockedEventId = "1";  // blocked while the meeting-SDK d
 constexpr size_t kUserCacheHoldLimit = 512;
 
 // ---- dot files ----
+// The largest record a dot file can hold: a file longer than this is discarded, not packed, so
+// a record past it could never be delivered. Texts past it are refused at the exports.
+constexpr size_t kMaxRecordBytes = 1048576;
+constexpr const char *kLogTextTooLong = "text too long, refused (limit %zu bytes)";
+constexpr const char *kLogRecordTooLong = "record too long, dropped: %zu bytes";
 constexpr int32_t kUserDotFilePackSize = 9216;  // pack once the user dot file is longer than this
 constexpr const char *kZipFileMark = ".gz";
 constexpr int32_t kCleanReportFileType = 1;       // track_dotdata_delete_file: dot file

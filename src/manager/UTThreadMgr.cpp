@@ -63,6 +63,7 @@ void UTThreadMgr::ShutdownThreads() {
         mgr->StopAndJoin();
     }
     UTManager::JoinUploadThreadIfAlive();
+    UTManager::StopCacheWriterIfAlive();
 }
 
 void UTThreadMgr::StopAndJoin() {

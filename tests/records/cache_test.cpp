@@ -11,15 +11,16 @@ namespace fs = std::filesystem;
 
 class ConfigCache : public RecordsTest {};
 
-TEST_F(ConfigCache, ReloadStripsNewlinesStopsWithoutUuidAndRebuildsReserves)
+TEST_F(ConfigCache, ReloadStopsWhenTheUuidQueryFailsElseStripsNewlinesAndRebuildsReserves)
 {
-    WithParams([](auto &m) { m.account = "keep"; m.m_pid = "p7"; });
+    WithParams([](auto &m) { m.account = "keep"; m.m_pid = "p7"; m.reserves = "as before"; });
     InstallFakeCache();
     WithCache([](FakeCache &c) { c.values["PublicSdkParamAccount"] = "acc"; });
     ut_test::LogCapture cap;
     M().GetCacheConfigSDKParamsFromDb();
     EXPECT_TRUE(cap.Contains("QueryConfigCacheByKey failed. key:PublicSdkParamUuid errorCode:415000002"));
     EXPECT_EQ(M().account, "keep");
+    EXPECT_EQ(Reserves(), "as before") << "a failed uuid query stops the reload";
     WithCache([](FakeCache &c) {
         c.values["PublicSdkParamUuid"] = "u-1\n";
         c.values["PublicSdkParamReserve1"] = "corp\n";

@@ -37,7 +37,8 @@ TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)
         PAL_AppendFile(dir.file(name).c_str(), "z", 1);
     }
     UTManager::RmFolderFile(dir.path());
-    UTManager::RmFolderFile(dir.file("missing"));  // nothing to do, no crash
+    UTManager::RmFolderFile(dir.file("missing"));
+    EXPECT_FALSE(fs::exists(dir.file("missing"))) << "a missing folder is not made";
     for (const auto &entry : fs::directory_iterator(dir.path())) {
         EXPECT_EQ(entry.path().filename().string().find(".gz"), std::string::npos) << entry.path();
     }

@@ -6,21 +6,42 @@
 #include <string>
 #include <vector>
 
+#include "interface/track_link_payloads.h"
+#include "interface/track_link_state.h"
 #include "interface/track_tables.h"
 
 namespace unified_track {
 namespace {
 
-TEST(LinkNameTables, KnownCodesGapsAndOutOfRange) {
-    EXPECT_STREQ(LinkTypeName(0), "conf ctrl");
-    EXPECT_STREQ(LinkTypeName(1), "conf usg manage");
-    EXPECT_STREQ(LinkReasonName(3), "confctrl recreate");
-    EXPECT_STREQ(LinkReasonName(5), "unexpected_linkid");
-    EXPECT_STREQ(LinkStatusName(2), "heart beat timeout");
-    EXPECT_STREQ(LinkStatusName(7), "init");
-    for (int32_t code : {-1, 2, INT32_MIN}) EXPECT_STREQ(LinkTypeName(code), "unknow") << code;
-    for (int32_t code : {4, 6, INT32_MAX}) EXPECT_STREQ(LinkReasonName(code), "unknow") << code;
-    for (int32_t code : {-1, 3, 6, 8}) EXPECT_STREQ(LinkStatusName(code), "unknow") << code;
+// The names a retry report carries for its link type and reason: the known codes by name, the
+// gaps between them and values at the ends of the type as "unknow" (never a read past a table).
+TEST(LinkNames, RetryReportsNameKnownCodesAndCallEveryOtherOneUnknown) {
+    const struct {
+        int32_t linkType, reason;
+        const char *typeName, *reasonName;
+    } rows[] = {
+        {0, 3, "conf ctrl", "confctrl recreate"}, {1, 5, "conf usg manage", "unexpected_linkid"},
+        {-1, 4, "unknow", "unknow"},              {2, 6, "unknow", "unknow"},
+        {INT32_MIN, INT32_MAX, "unknow", "unknow"},
+    };
+    for (const auto &r : rows) {
+        const SecureString payload = BuildWebsocketRetryPayload(r.linkType, r.reason, 1000);
+        const std::string text(payload.data(), payload.size());
+        EXPECT_NE(text.find(std::string("\"linkType\":\"") + r.typeName + "\""), std::string::npos) << text;
+        EXPECT_NE(text.find(std::string("\"event\":\"") + r.reasonName + "\""), std::string::npos) << text;
+    }
+}
+
+TEST(LinkNames, ALinkFailureReportNamesTheLinkStatusAndCallsOtherStatusesUnknown) {
+    const std::pair<int32_t, const char *> rows[] = {
+        {2, "heart beat timeout"}, {7, "init"}, {-1, "unknow"}, {3, "unknow"}, {6, "unknow"}, {8, "unknow"}};
+    for (const auto &r : rows) {
+        LinkState::Instance().SetWebsocketLinkStatus(LinkState::kLinkConfCtrl, r.first, "d");
+        const SecureString payload =
+            BuildWebsocketErrorPayload(LinkState::kLinkConfCtrl, 0, "o", "s", LinkState::kLinkFailedErr, "e");
+        const std::string text(payload.data(), payload.size());
+        EXPECT_NE(text.find(std::string("\"linkStatus\":\"") + r.second + "\""), std::string::npos) << text;
+    }
 }
 
 TEST(UrlNameTable, FirstMatchAnywhereInUrlEarlierRowsWinning) {
