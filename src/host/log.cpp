@@ -102,7 +102,10 @@ void WriteLine(const std::shared_ptr<RotatingLogSink> &sink, int level, const st
     sink->log(msg);
     if (level == LOG_ERROR) sink->flush();
     if (sink->HasRotated()) {
-        for (const std::string &path : sink->TakeRotated()) LogStream::CompressLogFile(path);
+        for (const std::string &path : sink->TakeRotated()) {
+            int err = RotatingLogSink::CompressRotated(path);
+            if (err != 0) ReportLogCompressFailure(err, path);
+        }
     }
 }
 
