@@ -81,6 +81,9 @@ void RotatingLogSink::sink_it_(const spdlog::details::log_msg &msg) {
         }
     }
     file_.write(formatted);
+    // Written through: a line is in the file when its call returns, so neither a crash nor a
+    // stop right after it loses it, and no flushing thread outlives the library.
+    file_.flush();
     currentSize_ = newSize;
 }
 
