@@ -93,6 +93,10 @@ public:
     // "Alexander Smith" (false,false) -> "**************h"; "secret" (true,true) -> " ...... ".
     static void ReplaceSensitiveWord(std::string &text, size_t from, size_t to, bool hideLength,
                                      bool hideAll);
+    // The same mask, appended: out += masked text[from, to) (for maskers that build a new text in
+    // one pass). Bytes at `from` that continue an earlier character are copied, not masked.
+    static void AppendMasked(std::string &out, const std::string &text, size_t from, size_t to, bool hideLength,
+                             bool hideAll);
     // For every occurrence of `key`, masks the value behind it (flags as above): the characters
     // after the next `valueStart` up to the following `valueEnd` (or the end of the text); both
     // delimiters stay. A bare JSON value (`"pwd": 123456`) is masked up to the next ',', '}', ']'

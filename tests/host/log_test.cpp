@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -140,6 +141,34 @@ TEST(Log, AModuleWritesItsOwnFileWithItsLevelOthersTheTraceFileOnceItsFolderIsKn
     unified_track::SetTraceFolder("");
     UT_LOGI("stopped");
     EXPECT_EQ(ReadFile(trace).find("stopped"), std::string::npos);
+}
+
+// A value with line breaks or other control bytes (an event name, a server's answer) cannot
+// forge a line: each call writes exactly one line, and it is in the file when the call returns.
+TEST(Log, EachCallWritesOneLineOnDiskAtOnceWithControlBytesEscaped) {
+    TempDir dir;
+    unified_track::SetTraceFolder(dir.path());
+    const std::string trace = dir.file("unified_track.log");
+    const std::pair<const char *, const char *> values[] = {
+        {"evt\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged", "evt\\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged"},
+        {"a\r\nb", "a\\r\\nb"},
+        {"bell\a nul-free\x01\x1f tab\tkept", "bell\\x07 nul-free\\x01\\x1f tab\tkept"},
+        {"plain", "plain"},
+    };
+    size_t lines = 0;
+    for (const auto &v : values) {
+        UT_LOGI("event name: %s", v.first);
+        const std::string text = ReadFile(trace);  // no flush: written through
+        EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), ++lines) << text;
+        EXPECT_NE(text.find(std::string("event name: ") + v.second + "\n"), std::string::npos) << text;
+    }
+    // Info lines of a module file are on disk at once too, not only errors.
+    const std::string api = dir.file("api.txt");
+    ASSERT_EQ(InitLog("oneline", api.c_str(), 64, 1, LOG_DEBUG), 0);
+    DoLog("oneline", LOG_INFO, 0, "track", "api", 1, "%s", "x\ny");
+    EXPECT_NE(ReadFile(api).find("] x\\ny\n"), std::string::npos);
+    UnInitLog("oneline");
+    unified_track::SetTraceFolder("");
 }
 
 TEST(Log, RotationCompressesKeepsTheFileCountAndReportsCompressFailures) {
