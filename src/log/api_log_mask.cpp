@@ -144,11 +144,13 @@ unsigned DepthOf(size_t backslashes) {
     return depth;
 }
 
-// One value: text[from, to) is what gets masked; scanning goes on at `resume`.
+// One value: text[from, to) is what gets masked. A value that the text's end (or the end of the
+// string holding it) cut off has no known last character, so none is left readable.
 struct Value {
     size_t from;
     size_t to;
     bool isString;
+    bool cut;
 };
 
 class Masker {
@@ -242,11 +244,12 @@ private:
         if (v + run < n_ && text_[v + run] == '"') {
             value = StringAt(v + run, DepthOf(run));
         } else {
-            value = Value{v, v, false};
+            value = Value{v, v, false, false};
             while (value.to < n_ && std::strchr(" \t\r\n&,;\"'", text_[value.to]) == nullptr &&
                    !QuoteFollowsBackslashes(value.to)) {
                 ++value.to;
             }
+            value.cut = value.to >= n_;
         }
         Emit(cls, value, start);
         return value.to > e ? value.to : e + 1;
@@ -262,12 +265,12 @@ private:
     // or less (a shallower one ends the text that held it), or the end.
     Value StringAt(size_t q, unsigned depth) const {
         size_t runStart = n_;
-        EndQuote(q + 1, depth, &runStart);
-        return Value{q + 1, runStart, true};
+        const size_t end = EndQuote(q + 1, depth, &runStart);
+        return Value{q + 1, runStart, true, end >= n_ || DepthOf(end - runStart) < depth};
     }
 
     Value ValueAt(size_t v, unsigned depth) const {
-        if (v >= n_) return Value{v, v, false};
+        if (v >= n_) return Value{v, v, false, true};
         size_t run = 0;
         while (v + run < n_ && text_[v + run] == '\\') ++run;
         if (v + run < n_ && text_[v + run] == '"') return StringAt(v + run, DepthOf(run));
@@ -275,7 +278,7 @@ private:
         if (c == '{' || c == '[') return ContainerAt(v, depth);
         size_t end = v;
         while (end < n_ && std::strchr(",}] \t\r\n\"", text_[end]) == nullptr && !QuoteFollowsBackslashes(end)) ++end;
-        return Value{v, end, false};
+        return Value{v, end, false, end >= n_};
     }
 
     // An object or array: up to its matching bracket, strings of its own depth skipped whole; a
@@ -293,20 +296,20 @@ private:
             run = 0;
             if (c == '"') {
                 const unsigned d = DepthOf(backslashes);
-                if (d < depth) return Value{v, i - backslashes, false};
+                if (d < depth) return Value{v, i - backslashes, false, true};
                 if (d > depth) continue;
                 size_t runStart = n_;
                 const size_t end = EndQuote(i + 1, depth, &runStart);
-                if (end >= n_) return Value{v, n_, false};
-                if (DepthOf(end - runStart) < depth) return Value{v, runStart, false};
+                if (end >= n_) return Value{v, n_, false, true};
+                if (DepthOf(end - runStart) < depth) return Value{v, runStart, false, true};
                 i = end;
             } else if (c == '{' || c == '[') {
                 ++nesting;
             } else if ((c == '}' || c == ']') && --nesting == 0) {
-                return Value{v, i + 1, false};
+                return Value{v, i + 1, false, false};
             }
         }
-        return Value{v, n_, false};
+        return Value{v, n_, false, true};
     }
 
     void CopyUpTo(size_t pos) {
@@ -318,6 +321,7 @@ private:
         size_t from = value.from < copied_ ? copied_ : value.from;
         const size_t to = value.to;
         if (from >= to) return;
+        const bool keepLast = !value.cut;
         switch (cls) {
             case KeyClass::Password:
                 Mask(from, to, true, true);
@@ -328,22 +332,22 @@ private:
                     while (k < kLongTokenKept && IsTokenChar(text_[from + k])) ++k;
                     if (k == kLongTokenKept) from += kLongTokenKept;
                 }
-                Mask(from, to, false, false);
+                Mask(from, to, false, !keepLast);
                 break;
             }
             case KeyClass::Extended:
                 Mask(keyStart < copied_ ? copied_ : keyStart, to, true, true);
                 break;
             case KeyClass::Name:
-                Mask(from, to, false, false);
+                Mask(from, to, false, !keepLast);
                 break;
             case KeyClass::Participant: {
                 // The first character and the last three stay (the last one by the mask itself).
                 size_t first = from + 1;
                 while (first < to && (static_cast<unsigned char>(text_[first]) & 0xC0) == 0x80) ++first;
                 size_t end = to;
-                if (end > first && end - first > 2) end -= 2;
-                Mask(first, end, false, false);
+                if (keepLast && end > first && end - first > 2) end -= 2;
+                Mask(first, end, false, !keepLast);
                 break;
             }
             case KeyClass::None:
