@@ -27,7 +27,9 @@ constexpr size_t kLongTokenLength = 40;
 constexpr size_t kLongTokenKept = 11;
 
 constexpr char kCallMarker[] = "called";
-constexpr char kApiLine[] = "[%s]------>[%s]: %s";
+// The line is "[<from>]------>[<to>]: <text>".
+constexpr char kApiLineArrow[] = "]------>[";
+constexpr char kApiLineColon[] = "]: ";
 constexpr char kApiFunction[] = "track";
 constexpr char kApiFile[] = "api";
 constexpr int kApiLineNumber = 1;

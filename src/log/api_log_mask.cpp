@@ -39,8 +39,9 @@ public:
             int child = Child(node, c);
             if (child < 0) {
                 child = static_cast<int>(nodes_.size());
-                nodes_.push_back(Node{c, 0, -1, nodes_[node].firstChild});
-                nodes_[node].firstChild = child;
+                nodes_[node].chars += c;
+                nodes_[node].children.push_back(child);
+                nodes_.emplace_back();
             }
             node = static_cast<size_t>(child);
         }
@@ -62,16 +63,14 @@ public:
 
 private:
     struct Node {
-        char c = 0;
         uint16_t flags = 0;
-        int firstChild = -1;
-        int next = -1;
+        std::string chars;          // the children's characters, searched with memchr
+        std::vector<int> children;  // parallel to chars
     };
     int Child(size_t node, char c) const {
-        for (int k = nodes_[node].firstChild; k >= 0; k = nodes_[static_cast<size_t>(k)].next) {
-            if (nodes_[static_cast<size_t>(k)].c == c) return k;
-        }
-        return -1;
+        const Node &n = nodes_[node];
+        const void *hit = n.chars.empty() ? nullptr : std::memchr(n.chars.data(), c, n.chars.size());
+        return hit == nullptr ? -1 : n.children[static_cast<size_t>(static_cast<const char *>(hit) - n.chars.data())];
     }
     std::vector<Node> nodes_;
 };
