@@ -1,4 +1,4 @@
-// The API log gate: flood and noise drops, shortening, normalising, masking, one line out.
+// The API log gate: flood and noise drops, masking, normalising, shortening, one line out.
 #include "log/TrackApiLog.h"
 
 #include <algorithm>

@@ -216,7 +216,7 @@ private:
             ++run;
         }
         if (close >= n_) return close;
-        if (text_[close] != '"' || DepthOf(run) != depth) return j == nameFrom ? j + 1 : j;
+        if (text_[close] != '"' || DepthOf(run) != depth) return j;
         size_t colon = close + 1;
         while (colon < n_ && IsBlank(text_[colon])) ++colon;
         if (colon >= n_ || text_[colon] != ':') return j;  // not a key: the closing quote may open one

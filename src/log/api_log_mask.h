@@ -14,6 +14,8 @@
 // - conference-control name keys (a name ending in one, exact case) and "participantID" (first
 //   character and last three stay) when either module is CMS; gateway account keys (exact name
 //   and case) when either module is USG: '*' per character, the last one of 8 or more kept.
+// A value cut off by the end of the text (or of the string holding it) has no known end, so no
+// character of it stays readable at its end.
 // Called on any caller thread; the tables are built once and then only read.
 #pragma once
 
