@@ -11,6 +11,7 @@
 #include "log/TrackApiLog.h"
 #include "manager/UTThreadMgr.h"
 #include "support/log_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -150,4 +151,18 @@ TEST_F(ApiLog, NothingFormattedIsWrittenOnceStopped) {
     EXPECT_TRUE(Lines().empty());
     Track_AddTraceApiLogStr(2, 3, "ready text");
     EXPECT_EQ(Lines(), std::vector<std::string>{"[UI ]------>[RTC]: ready text"});
+}
+
+// Nothing waits in a buffer: what was logged before Track_Uninit returned is in both files then,
+// info lines included (a crash right after loses nothing either).
+TEST(ApiLogFiles, EveryLineIsInItsFileWhenTrackUninitReturns) {
+    ut_test::TempDir dir;
+    ASSERT_EQ(InitUnifiedTrack(2, 0, 0, dir.file("log").c_str(), dir.file("data").c_str()),
+              static_cast<OST_UT_RESULT>(UT_SUCCESS));
+    Track_AddTraceApiLogStr(2, 3, "info line before stop");
+    UT_LOGI("trace line %s", "before stop");
+    EXPECT_EQ(Track_Uninit(), static_cast<OST_UT_RESULT>(UT_SUCCESS));
+    EXPECT_NE(ut_test::ReadFile(dir.file("log/sdk_api_info.txt")).find("[UI ]------>[RTC]: info line before stop\n"),
+              std::string::npos);
+    EXPECT_NE(ut_test::ReadFile(dir.file("log/unified_track.log")).find("trace line before stop\n"), std::string::npos);
 }
