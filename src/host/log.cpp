@@ -79,6 +79,14 @@ std::shared_ptr<RotatingLogSink> MakeSink(const std::string &path, size_t maxByt
 
 std::string FormatText(const char *format, va_list args) {
     if (format == nullptr) return std::string();
+    // The API log and the streams hand over ready text: no formatting pass over it.
+    if (format[0] == '%' && format[1] == 's' && format[2] == '\0') {
+        va_list copy;
+        va_copy(copy, args);
+        const char *text = va_arg(copy, const char *);
+        va_end(copy);
+        return text != nullptr ? std::string(text) : std::string("(null)");
+    }
     char small[512];
     va_list copy;
     va_copy(copy, args);
@@ -94,15 +102,48 @@ std::string FormatText(const char *format, va_list args) {
     return text;
 }
 
+// One call writes one line: a line break or another control byte inside a logged value (an
+// event name, a server's answer) must not forge a line of its own. Tabs stay as they are.
+void EscapeControlCharacters(std::string &text) {
+    auto isControl = [](char c) {
+        const unsigned char u = static_cast<unsigned char>(c);
+        return u < 0x20 && u != '\t';
+    };
+    size_t i = 0;
+    while (i < text.size() && !isControl(text[i])) ++i;
+    if (i == text.size()) return;
+    std::string out(text, 0, i);
+    out.reserve(text.size() + 16);
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (!isControl(c)) {
+            out += c;
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else {
+            static const char kHex[] = "0123456789abcdef";
+            const unsigned char u = static_cast<unsigned char>(c);
+            out += "\\x";
+            out += kHex[u >> 4];
+            out += kHex[u & 0x0F];
+        }
+    }
+    text.swap(out);
+}
+
 // Writes one formatted line and compresses what the write rotated out. The compression runs
 // here, outside every lock, because its failure callback may log again.
 void WriteLine(const std::shared_ptr<RotatingLogSink> &sink, int level, const std::string &line) {
     spdlog::details::log_msg msg(spdlog::string_view_t(), SpdLevel(level),
                                  spdlog::string_view_t(line.data(), line.size()));
-    sink->log(msg);
-    if (level == LOG_ERROR) sink->flush();
+    sink->log(msg);  // written through (see RotatingLogSink)
     if (sink->HasRotated()) {
-        for (const std::string &path : sink->TakeRotated()) LogStream::CompressLogFile(path);
+        for (const std::string &path : sink->TakeRotated()) {
+            int err = RotatingLogSink::CompressRotated(path);
+            if (err != 0) ReportLogCompressFailure(err, path);
+        }
     }
 }
 
@@ -249,6 +290,7 @@ void DoLogV(const char *module, int level, int flag, const char *func, const cha
         record.line = line;
         record.text = FormatText(format, args);
         if (!record.text.empty() && record.text.back() == '\n') record.text.pop_back();
+        EscapeControlCharacters(record.text);
 
         if (hook) (*hook)(record);
         if (sink) {

@@ -2,7 +2,9 @@
 // A module opened with InitLog writes its own rotating file. Every other module ("native_sdk",
 // "native_sdk_frequency") writes to the library's own rotating trace file once the trace-log
 // folder is known (SetTraceFolder), and nowhere before that.
-// Line: "[yyyy-mm-dd hh:mm:ss.mmm][LEVEL][module][function][file:line] text".
+// Line: "[yyyy-mm-dd hh:mm:ss.mmm][LEVEL][module][function][file:line] text". One call writes one
+// line: control bytes in the text are escaped (LF "\n", CR "\r", others "\xhh"; tabs stay), and
+// the line is in its file when the call returns (written through, no buffering to lose).
 // A file past its size is renamed "<name>.<yyyymmddhhmmssmmm><ext>" and compressed to that name
 // plus ".gz" (LogStream::CompressLogFile); the newest `fileCount` rotated files are kept.
 #pragma once
@@ -32,7 +34,7 @@ void SetLogLevel(int level);
 int GetLogLevel();
 // The folder of the library's own trace file ("unified_track.log", rotating); empty stops it.
 void SetTraceFolder(const std::string &folder);
-// Flushes every open file (tests read the files).
+// Flushes every open file (lines are written through already; kept for callers that want to be sure).
 void FlushLogs();
 // How DoLog shortens its function and file arguments:
 // "int32_t unified_track::UTManager::Init(const char*)" -> "unified_track::UTManager::Init",
@@ -91,6 +93,10 @@ public:
     // "Alexander Smith" (false,false) -> "**************h"; "secret" (true,true) -> " ...... ".
     static void ReplaceSensitiveWord(std::string &text, size_t from, size_t to, bool hideLength,
                                      bool hideAll);
+    // The same mask, appended: out += masked text[from, to) (for maskers that build a new text in
+    // one pass). Bytes at `from` that continue an earlier character are copied, not masked.
+    static void AppendMasked(std::string &out, const std::string &text, size_t from, size_t to, bool hideLength,
+                             bool hideAll);
     // For every occurrence of `key`, masks the value behind it (flags as above): the characters
     // after the next `valueStart` up to the following `valueEnd` (or the end of the text); both
     // delimiters stay. A bare JSON value (`"pwd": 123456`) is masked up to the next ',', '}', ']'

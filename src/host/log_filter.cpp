@@ -11,19 +11,39 @@ constexpr size_t kKeepTailMinChars = 8;
 
 bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
 
+// Masks count UTF-16 code units: a 4-byte sequence counts twice.
 size_t CharCount(const std::string &text, size_t from, size_t to) {
     size_t n = 0;
     for (size_t i = from; i < to; ++i) {
-        if (!IsContinuation(text[i])) ++n;
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (!IsContinuation(text[i])) n += c >= 0xF0 ? 2 : 1;
     }
     return n;
 }
 
-// Start of the last character of text[from, to) (to > from).
+// Start of the last character of text[from, to) (to > from), or `to` when that character is not
+// a sequence of at most four bytes (invalid text keeps nothing readable).
 size_t LastCharStart(const std::string &text, size_t from, size_t to) {
     size_t i = to - 1;
-    while (i > from && IsContinuation(text[i])) --i;
+    while (i > from && IsContinuation(text[i])) {
+        --i;
+        if (to - i > 4) return to;
+    }
     return i;
+}
+
+// Appends the masked form of text[from, to) (from at a character start) to out.
+void AppendMaskedForm(std::string &out, const std::string &text, size_t from, size_t to, bool hideLength,
+                      bool hideAll) {
+    if (from >= to) return;
+    size_t masked = to;
+    if (!hideAll && CharCount(text, from, to) >= kKeepTailMinChars) masked = LastCharStart(text, from, to);
+    if (hideLength) {
+        out += LogStream::kMaskMarker;
+    } else {
+        out.append(CharCount(text, from, masked), '*');
+    }
+    out.append(text, masked, to - masked);
 }
 
 // Masks text[from, to) and returns where the masked range now ends.
@@ -34,13 +54,10 @@ size_t MaskRange(std::string &text, size_t from, size_t to, bool hideLength, boo
     while (from > 0 && IsContinuation(text[from])) --from;
     while (to < text.size() && IsContinuation(text[to])) ++to;
 
-    size_t masked = to;
-    const size_t chars = CharCount(text, from, to);
-    if (!hideAll && chars >= kKeepTailMinChars) masked = LastCharStart(text, from, to);
-    const std::string replacement =
-        hideLength ? std::string(LogStream::kMaskMarker) : std::string(CharCount(text, from, masked), '*');
-    text.replace(from, masked - from, replacement);
-    return from + replacement.size() + (to - masked);
+    std::string replacement;
+    AppendMaskedForm(replacement, text, from, to, hideLength, hideAll);
+    text.replace(from, to - from, replacement);
+    return from + replacement.size();
 }
 
 // Where a bare value (`"key": 123`) starts behind keyEnd, or npos when the value is not bare.
@@ -104,6 +121,14 @@ std::string FilterPath(const std::string &text) {
 }
 
 }  // namespace
+
+void LogStream::AppendMasked(std::string &out, const std::string &text, size_t from, size_t to, bool hideLength,
+                             bool hideAll) {
+    if (to > text.size()) to = text.size();
+    // Bytes that continue the character before `from` belong to it and stay.
+    while (from < to && IsContinuation(text[from])) out += text[from++];
+    AppendMaskedForm(out, text, from, to, hideLength, hideAll);
+}
 
 void LogStream::ReplaceSensitiveWord(std::string &text, size_t from, size_t to, bool hideLength, bool hideAll) {
     MaskRange(text, from, to, hideLength, hideAll);

@@ -91,7 +91,7 @@ DotdataFunc LogStream::GetDotdataFuncCallback() { return g_dotdataFunc.load(std:
 void LogStream::SetZipDataFuncCallback(ZipDataFunc func) { g_zipDataFunc.store(func, std::memory_order_release); }
 ZipDataFunc LogStream::GetZipDataFuncCallback() { return g_zipDataFunc.load(std::memory_order_acquire); }
 
-int LogStream::CompressLogFile(const std::string &path) {
+int unified_track::GzipLogFile(const std::string &path) {
     int err = -1;
     try {
         if (!path.empty()) {
@@ -107,12 +107,20 @@ int LogStream::CompressLogFile(const std::string &path) {
         }
     } catch (...) {
     }
-    ZipDataFunc cb = GetZipDataFuncCallback();
-    if (cb != nullptr) {
-        try {
-            cb(err, BaseName(path).c_str());
-        } catch (...) {
-        }
-    }
     return err == 0 ? -1 : err;
+}
+
+void unified_track::ReportLogCompressFailure(int error, const std::string &path) {
+    ZipDataFunc cb = LogStream::GetZipDataFuncCallback();
+    if (cb == nullptr) return;
+    try {
+        cb(error, BaseName(path).c_str());
+    } catch (...) {
+    }
+}
+
+int LogStream::CompressLogFile(const std::string &path) {
+    int err = unified_track::GzipLogFile(path);
+    if (err != 0) unified_track::ReportLogCompressFailure(err, path);
+    return err;
 }

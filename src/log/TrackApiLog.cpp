@@ -1,4 +1,4 @@
-// The API log gate: flood and noise drops, shortening, normalising, masking, one line out.
+// The API log gate: flood and noise drops, masking, normalising, shortening, one line out.
 #include "log/TrackApiLog.h"
 
 #include <algorithm>
@@ -12,6 +12,7 @@
 #include "host/clock.h"
 #include "host/log.h"
 #include "log/TrackApiLogConstants.h"
+#include "log/api_log_mask.h"
 #include "log/track_trace_constants.h"
 
 using namespace apilog;
@@ -21,6 +22,7 @@ namespace {
 struct AbandonRecord {
     int32_t count = 0;
     uint64_t lastTime = 0;
+    std::string shown;  // the prefix as the summary line shows it: masked
 };
 
 // Shared by every caller thread; the masking steps work on the caller's own copy of the text.
@@ -35,18 +37,27 @@ FloodState &Flood() {
     return state;
 }
 
-const std::string kQuote = "\"";
-
 bool Contains(const std::string &text, const char *word) { return text.find(word) != std::string::npos; }
+
+// A marker that opens with a quote is looked for by its second character on: a JSON text has a
+// quote every few bytes, and each would start a comparison.
+bool ContainsMarker(const std::string &text, const char *marker) {
+    if (marker[0] != '"' || marker[1] == '\0') return Contains(text, marker);
+    for (size_t p = text.find(marker + 1, 1); p != std::string::npos; p = text.find(marker + 1, p + 1)) {
+        if (text[p - 1] == '"') return true;
+    }
+    return false;
+}
 
 void WriteApiText(const std::string &text) {
     DoLog(kApiLogModule, LOG_INFO, 0, kApiFunction, kApiFile, kApiLineNumber, "%s", text.c_str());
 }
 
 // Records one drop of `prefix`; returns the summary line when this drop completes a round.
-std::string RecordDrop(FloodState &state, const std::string &prefix) {
+std::string RecordDrop(FloodState &state, const std::string &prefix, std::string shown) {
     AbandonRecord &record = state.abandoned[prefix];
     record.count += 1;
+    record.shown = std::move(shown);
     record.lastTime = PAL_GetSystemTime();
     if (record.count < kAbandonSummaryAt) {
         if (state.abandoned.size() > kAbandonedMax) {
@@ -58,91 +69,13 @@ std::string RecordDrop(FloodState &state, const std::string &prefix) {
     }
     std::string summary = kSummaryHead;
     for (const auto &entry : state.abandoned) {
-        summary += entry.first;
+        summary += entry.second.shown;
         summary += kSummaryCount;
         summary += std::to_string(entry.second.count);
         summary += kSummaryTail;
     }
     state.abandoned.erase(prefix);
     return summary;
-}
-
-// The value behind an extended-field key ends just behind its matching '}' when it is an
-// object, else at its closing quote; the text's end when either is missing.
-size_t ExtendedValueEnd(const std::string &text, size_t value) {
-    if (text[value] != '{') {
-        size_t quote = text.find('"', value);
-        return quote == std::string::npos ? text.size() : quote;
-    }
-    int depth = 0;
-    for (size_t i = value; i < text.size(); ++i) {
-        if (text[i] == '{') {
-            ++depth;
-        } else if (text[i] == '}' && --depth == 0) {
-            return i + 1;
-        }
-    }
-    return text.size();
-}
-
-void MaskExtendedFields(std::string &text) {
-    for (const char *key : kExtendedFieldKeys) {
-        const std::string pattern = kQuote + key + kQuote;
-        for (size_t p = text.find(pattern); p != std::string::npos; p = text.find(pattern, p + 1)) {
-            const size_t after = p + pattern.size();
-            size_t value;
-            // An object value right behind the colon is masked whole, not up to its first key.
-            size_t next = text.find_first_not_of(": \t", after);
-            if (next != std::string::npos && next > after && text[next] == '{' &&
-                text.find(':', after) < next) {
-                value = next;
-            } else {
-                size_t quote = text.find('"', after);
-                if (quote == std::string::npos || quote + 1 >= text.size()) break;
-                value = quote + 1;
-            }
-            LogStream::ReplaceSensitiveWord(text, p, ExtendedValueEnd(text, value), true, true);
-        }
-    }
-}
-
-void MaskTokens(std::string &text) {
-    for (const char *key : kTokenKeys) {
-        const std::string pattern = kQuote + key + kQuote;
-        for (size_t p = text.find(pattern); p != std::string::npos; p = text.find(pattern, p + 1)) {
-            size_t quote = text.find('"', p + pattern.size());
-            if (quote == std::string::npos) break;
-            size_t start = quote + 1;
-            size_t end = text.find('"', start);
-            if (end == std::string::npos) break;  // no later value is closed either
-            // An empty value masks nothing, and later occurrences are still looked at.
-            if (end <= start) continue;
-            if (end - start >= kLongTokenLength) start += kLongTokenKept;
-            LogStream::ReplaceSensitiveWord(text, start, end, false, false);
-        }
-    }
-}
-
-void MaskParticipantIds(std::string &text) {
-    for (size_t p = text.find(kParticipantIdMarker); p != std::string::npos;
-         p = text.find(kParticipantIdMarker, p + 1)) {
-        const size_t from = p + kParticipantIdMarkerLength + 1;
-        size_t to = text.find('"', from);
-        if (to == std::string::npos) {
-            to = text.size();
-        } else if (to - from > 2) {
-            to -= 2;
-        }
-        LogStream::ReplaceSensitiveWord(text, from, to, false, false);
-    }
-}
-
-template <size_t N>
-void FilterKeys(std::string &text, const char *const (&keys)[N], bool quoteBefore, bool hideLength, bool hideAll) {
-    for (const char *key : keys) {
-        const std::string pattern = (quoteBefore ? kQuote : std::string()) + key + kQuote;
-        LogStream::FilterWithSpecifiedWord(text, pattern, kQuote, kQuote, hideLength, hideAll);
-    }
 }
 
 }  // namespace
@@ -176,15 +109,26 @@ void TrackApiLog::AddApiLogStr(int32_t from, int32_t to, const char *text) {
 }
 
 void TrackApiLog::Pipeline(int32_t from, int32_t to, std::string text) {
-    if (IsAbandoned(text) || IsNoise(text)) return;
-    Shorten(text);
-    Normalise(text, from, to);
+    if (IsAbandoned(text, from, to) || IsNoise(text)) return;
+    // Masking sees the whole text with its escapes intact: shortening first could cut a key off
+    // its value, and removing backslashes first would break the strings of escaped JSON.
     Mask(text, from, to);
-    DoLog(kApiLogModule, LOG_INFO, 0, kApiFunction, kApiFile, kApiLineNumber, kApiLine, ModuleName(from),
-          ModuleName(to), text.c_str());
+    Normalise(text, from, to);
+    Shorten(text);
+    // The line "[%s]------>[%s]: %s", put together here: the log library then takes it as ready
+    // text instead of formatting up to 3 KB through printf.
+    std::string line;
+    line.reserve(text.size() + 24);
+    line += '[';
+    line += ModuleName(from);
+    line += kApiLineArrow;
+    line += ModuleName(to);
+    line += kApiLineColon;
+    line += text;
+    WriteApiText(line);
 }
 
-bool TrackApiLog::IsAbandoned(const std::string &text) {
+bool TrackApiLog::IsAbandoned(const std::string &text, int32_t from, int32_t to) {
     const size_t called = text.find(kCallMarker);
     if (called == std::string::npos || called == 0) return false;
     const std::string prefix = text.substr(0, called);
@@ -197,12 +141,18 @@ bool TrackApiLog::IsAbandoned(const std::string &text) {
         const size_t seen = static_cast<size_t>(std::count(state.recent.begin(), state.recent.end(), prefix));
         if (seen > state.recent.size() / 3) {
             abandoned = true;
-            summary = RecordDrop(state, prefix);
+            std::string shown = prefix;
+            Mask(shown, from, to);
+            summary = RecordDrop(state, prefix, std::move(shown));
         }
         state.recent.push_back(prefix);
         if (state.recent.size() > kRecentPrefixMax) state.recent.pop_front();
     }
-    if (!summary.empty()) WriteApiText(summary);
+    if (!summary.empty()) {
+        Normalise(summary, from, to);
+        Shorten(summary);
+        WriteApiText(summary);
+    }
     return abandoned;
 }
 
@@ -219,24 +169,23 @@ void TrackApiLog::Shorten(std::string &text) {
 }
 
 void TrackApiLog::Normalise(std::string &text, int32_t from, int32_t to) {
-    std::replace(text.begin(), text.end(), '\n', ' ');
-    if (from == kModuleSbc || to == kModuleSbc) std::replace(text.begin(), text.end(), '\r', ' ');
-    if (from == kModuleCms || to == kModuleCms) text.erase(std::remove(text.begin(), text.end(), '\\'), text.end());
+    const bool sbc = from == kModuleSbc || to == kModuleSbc;
+    const bool cms = from == kModuleCms || to == kModuleCms;
+    // One pass: line feeds (and for SBC carriage returns) become blanks, CMS loses backslashes.
+    size_t out = 0;
+    for (size_t i = 0; i < text.size(); ++i) {
+        char c = text[i];
+        if (c == '\n' || (sbc && c == '\r')) c = ' ';
+        if (cms && c == '\\') continue;
+        text[out++] = c;
+    }
+    text.resize(out);
 }
 
 void TrackApiLog::Mask(std::string &text, int32_t from, int32_t to) {
-    if (from == kModuleCms || to == kModuleCms) {
-        FilterKeys(text, kCmsNameKeys, false, false, false);
-        MaskParticipantIds(text);
-        FilterKeys(text, kPasswordKeys, true, true, true);
-    } else if (from == kModuleUsg || to == kModuleUsg) {
-        FilterKeys(text, kUsgAccountKeys, true, false, false);
-        FilterKeys(text, kPasswordKeys, true, true, true);
-    }
-    MaskExtendedFields(text);
-    MaskTokens(text);
+    text = apilog::MaskKeys(text, from, to);
     for (const UrlRule &rule : kUrlRules) {
-        if (Contains(text, rule.marker)) {
+        if (ContainsMarker(text, rule.marker)) {
             LogStream::FilterWithSpecifiedWord(text, rule.marker, rule.valueStart, rule.valueEnd, true, false);
         }
     }

@@ -1,6 +1,6 @@
 // The API log gate: every SDK module logs its interface calls and signalling messages through
-// here into the "sdk_api_info" module. Floods and noise are dropped, over-long texts shortened,
-// line breaks normalised and sensitive values masked before one line is written.
+// here into the "sdk_api_info" module. Floods and noise are dropped, sensitive values masked, line
+// breaks normalised and over-long texts shortened before one line is written.
 #pragma once
 
 #include <cstdarg>
@@ -17,12 +17,14 @@ public:
 
     // The pipeline's steps, in order.
     // True when the text is an interface-call line ("<prefix>called...") whose prefix makes up
-    // more than a third of the recent call lines; records the call either way.
-    static bool IsAbandoned(const std::string &text);
+    // more than a third of the recent call lines; records the call either way. The summary line
+    // of drops shows the prefixes masked for the modules of the call that was dropped.
+    static bool IsAbandoned(const std::string &text, int32_t from, int32_t to);
     static bool IsNoise(const std::string &text);
-    static void Shorten(std::string &text);
-    static void Normalise(std::string &text, int32_t from, int32_t to);
+    // Masks sensitive values (api_log_mask.h) and applies the two URL rules.
     static void Mask(std::string &text, int32_t from, int32_t to);
+    static void Normalise(std::string &text, int32_t from, int32_t to);
+    static void Shorten(std::string &text);
     // "" for an unknown id.
     static const char *ModuleName(int32_t id);
 

@@ -27,7 +27,9 @@ constexpr size_t kLongTokenLength = 40;
 constexpr size_t kLongTokenKept = 11;
 
 constexpr char kCallMarker[] = "called";
-constexpr char kApiLine[] = "[%s]------>[%s]: %s";
+// The line is "[<from>]------>[<to>]: <text>".
+constexpr char kApiLineArrow[] = "]------>[";
+constexpr char kApiLineColon[] = "]: ";
 constexpr char kApiFunction[] = "track";
 constexpr char kApiFile[] = "api";
 constexpr int kApiLineNumber = 1;
@@ -82,6 +84,14 @@ constexpr const char *kUsgAccountKeys[] = {
     "responseBody", "signature", "url", "joinUrl", "event_url", "email", "phone", "deptName", "number",
     "deptFullName", "activation_credential", "qr_code_url", "account", "jwtToken", "agent_id", "ios_wx_schema",
     "android_wx_schema", "subject", "app_id"};
+
+// Key names ending in one of these words (any case) are masked like the lists above, wherever
+// they come from: "newPassword", "oldPwd", "ssoToken", "appSecret".
+constexpr const char *kPasswordSuffixes[] = {"password", "passwd", "pwd", "secret"};
+constexpr const char *kTokenSuffixes[] = {"token"};
+constexpr char kParticipantIdKey[] = "participantID";
+// Longest key name looked up (bytes); longer quoted texts are not keys.
+constexpr size_t kMaxKeyLength = 64;
 
 static_assert(sizeof(kPasswordKeys) / sizeof(kPasswordKeys[0]) == 29, "password keys");
 static_assert(sizeof(kCmsNameKeys) / sizeof(kCmsNameKeys[0]) == 98, "conference-control name keys");

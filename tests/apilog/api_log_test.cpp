@@ -11,6 +11,7 @@
 #include "log/TrackApiLog.h"
 #include "manager/UTThreadMgr.h"
 #include "support/log_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
@@ -79,9 +80,9 @@ TEST_F(ApiLog, GatewayMasksAccountsPasswordsTokensAndExtendedFields) {
               R"("authToken":"ABCDEFGHIJK****************************d", ...... ","n":1})");
 }
 
-TEST_F(ApiLog, OtherModulesKeepNamesButNotTokensExtendedFieldsOrUrls) {
+TEST_F(ApiLog, OtherModulesKeepNamesButNotPasswordsTokensExtendedFieldsOrUrls) {
     const std::string in = R"({"name":"Bob","password":"p@ss","token":"t0ken-value","id":7})";
-    EXPECT_EQ(Logged(2, 3, in), R"({"name":"Bob","password":"p@ss","token":"**********e","id":7})");
+    EXPECT_EQ(Logged(2, 3, in), R"({"name":"Bob","password":" ...... ","token":"**********e","id":7})");
     // An object value is masked whole.
     EXPECT_EQ(Logged(2, 3, R"({"EXTENDED_FIELD":{"k":"secret","n":{"x":1}},"z":2})"), R"({ ...... ,"z":2})");
     // An unclosed object masks to the end.
@@ -128,9 +129,10 @@ TEST_F(ApiLog, LongTextsAreShortenedAndFormattedTextsCut) {
 }
 
 TEST_F(ApiLog, LineBreaksAndBackslashesByModule) {
-    EXPECT_EQ(Logged(1, 2, "a\\b\nc\r"), "ab c\r");
+    EXPECT_EQ(Logged(1, 2, "a\\b\nc\r"), "ab c\\r");
     EXPECT_EQ(Logged(7, 5, "x\r\ny\\z"), "x  y\\z");
-    EXPECT_EQ(Logged(2, 3, "x\r\ny\\z"), "x\r y\\z");
+    // A carriage return left in the text is escaped when written: one call, one line.
+    EXPECT_EQ(Logged(2, 3, "x\r\ny\\z"), "x\\r y\\z");
 }
 
 TEST_F(ApiLog, NullTextsAreRefused) {
@@ -149,4 +151,18 @@ TEST_F(ApiLog, NothingFormattedIsWrittenOnceStopped) {
     EXPECT_TRUE(Lines().empty());
     Track_AddTraceApiLogStr(2, 3, "ready text");
     EXPECT_EQ(Lines(), std::vector<std::string>{"[UI ]------>[RTC]: ready text"});
+}
+
+// Nothing waits in a buffer: what was logged before Track_Uninit returned is in both files then,
+// info lines included (a crash right after loses nothing either).
+TEST(ApiLogFiles, EveryLineIsInItsFileWhenTrackUninitReturns) {
+    ut_test::TempDir dir;
+    ASSERT_EQ(InitUnifiedTrack(2, 0, 0, dir.file("log").c_str(), dir.file("data").c_str()),
+              static_cast<OST_UT_RESULT>(UT_SUCCESS));
+    Track_AddTraceApiLogStr(2, 3, "info line before stop");
+    UT_LOGI("trace line %s", "before stop");
+    EXPECT_EQ(Track_Uninit(), static_cast<OST_UT_RESULT>(UT_SUCCESS));
+    EXPECT_NE(ut_test::ReadFile(dir.file("log/sdk_api_info.txt")).find("[UI ]------>[RTC]: info line before stop\n"),
+              std::string::npos);
+    EXPECT_NE(ut_test::ReadFile(dir.file("log/unified_track.log")).find("trace line before stop\n"), std::string::npos);
 }

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <string>
 #include <thread>
 #include <vector>
@@ -142,6 +143,34 @@ TEST(Log, AModuleWritesItsOwnFileWithItsLevelOthersTheTraceFileOnceItsFolderIsKn
     EXPECT_EQ(ReadFile(trace).find("stopped"), std::string::npos);
 }
 
+// A value with line breaks or other control bytes (an event name, a server's answer) cannot
+// forge a line: each call writes exactly one line, and it is in the file when the call returns.
+TEST(Log, EachCallWritesOneLineOnDiskAtOnceWithControlBytesEscaped) {
+    TempDir dir;
+    unified_track::SetTraceFolder(dir.path());
+    const std::string trace = dir.file("unified_track.log");
+    const std::pair<const char *, const char *> values[] = {
+        {"evt\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged", "evt\\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged"},
+        {"a\r\nb", "a\\r\\nb"},
+        {"bell\a nul-free\x01\x1f tab\tkept", "bell\\x07 nul-free\\x01\\x1f tab\tkept"},
+        {"plain", "plain"},
+    };
+    size_t lines = 0;
+    for (const auto &v : values) {
+        UT_LOGI("event name: %s", v.first);
+        const std::string text = ReadFile(trace);  // no flush: written through
+        EXPECT_EQ(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')), ++lines) << text;
+        EXPECT_NE(text.find(std::string("event name: ") + v.second + "\n"), std::string::npos) << text;
+    }
+    // Info lines of a module file are on disk at once too, not only errors.
+    const std::string api = dir.file("api.txt");
+    ASSERT_EQ(InitLog("oneline", api.c_str(), 64, 1, LOG_DEBUG), 0);
+    DoLog("oneline", LOG_INFO, 0, "track", "api", 1, "%s", "x\ny");
+    EXPECT_NE(ReadFile(api).find("] x\\ny\n"), std::string::npos);
+    UnInitLog("oneline");
+    unified_track::SetTraceFolder("");
+}
+
 TEST(Log, RotationCompressesKeepsTheFileCountAndReportsCompressFailures) {
     TempDir dir;
     LogStream::SetZipDataFuncCallback(OnZipFailure);
@@ -187,6 +216,50 @@ TEST(Log, RotationCompressesKeepsTheFileCountAndReportsCompressFailures) {
     LogStream::SetZipDataFuncCallback(nullptr);
     EXPECT_NE(LogStream::CompressLogFile(missing), 0);
     EXPECT_EQ(g_zipCalls, 1);
+}
+
+TEST(Log, ArchiveNamesKeepAgeOrderWithinOneMillisecondAndAfterTheClockWentBack) {
+    using unified_track::RotatingLogSink;
+    const std::string s = "20261206101010123";
+    const std::pair<std::pair<std::string, std::string>, std::string> cases[] = {
+        {{s, ""}, s},
+        {{"20261206101010124", s}, "20261206101010124"},
+        {{s, s}, s + "_000001"},
+        {{s, s + "_000001"}, s + "_000002"},
+        {{s, s + "_000009"}, s + "_000010"},
+        {{"20261206101010122", s + "_000002"}, s + "_000003"},  // clock went back
+        {{s, s + "_999999"}, s + "_999999_000001"},
+    };
+    for (const auto &c : cases) {
+        const std::string next = RotatingLogSink::NextArchiveKey(c.first.first, c.first.second);
+        EXPECT_EQ(next, c.second) << c.first.first << " after " << c.first.second;
+        EXPECT_GT(next + ".txt", c.first.second + ".txt");
+        EXPECT_GT(next + ".txt", c.first.second + ".txt.gz");
+    }
+
+    // An archive from the future (a clock set back since) forces every rotation onto the counter:
+    // the kept archives are still the newest ones, and the future one is pruned first.
+    TempDir dir;
+    const std::string path = dir.file("order.txt");
+    const std::string future = dir.file("order.29991231235959999.txt.gz");
+    ASSERT_GE(PAL_AppendFile(future.c_str(), "x", 1), 0);
+    ASSERT_EQ(InitLog("order", path.c_str(), 1, 3, LOG_DEBUG), 0);
+    const std::string filler(200, 'f');
+    for (int i = 0; i < 40; ++i) DoLog("order", LOG_INFO, 0, "f", "g", i, "line %03d %s", i, filler.c_str());
+    UnInitLog("order");
+    EXPECT_FALSE(PAL_IsFileExist(future.c_str()));
+    std::vector<std::string> archives = GzFiles(dir.path());
+    ASSERT_EQ(archives.size(), 3u);
+    std::string previous;
+    for (const auto &name : archives) {
+        EXPECT_EQ(name.rfind("order.29991231235959999_", 0), 0u) << name;
+        std::string text = Gunzip(dir.file(name));
+        ASSERT_NE(text.find("line "), std::string::npos) << name;
+        const std::string first = text.substr(text.find("line "), 8);
+        EXPECT_GT(first, previous) << name;
+        previous = first;
+    }
+    EXPECT_NE(Gunzip(dir.file(archives.back())).find("line 03"), std::string::npos);
 }
 
 // Writers, a re-configuration and hook changes at once: every line lands somewhere whole,
