@@ -46,8 +46,8 @@ TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)
 
     auto &m = M();
     const std::pair<const std::string *, const std::string *> kinds[] = {
-        {&m.m_userDotFile, &m.m_userZipFolder}, {&m.m_mediaDotFile, &m.m_mediaZipFolder},
-        {&m.m_mmrDotFile, &m.m_mmrZipFolder}};
+        {&m.Files().DotFile(unified_track::DotKind::kUser), &m.Files().ZipFolder(unified_track::DotKind::kUser)}, {&m.Files().DotFile(unified_track::DotKind::kMedia), &m.Files().ZipFolder(unified_track::DotKind::kMedia)},
+        {&m.Files().DotFile(unified_track::DotKind::kMmr), &m.Files().ZipFolder(unified_track::DotKind::kMmr)}};
     for (auto [file, zips] : kinds) {
         PAL_AppendFile(file->c_str(), "r\n", 2);
         PAL_AppendFile((*zips + kPathSep + "123.gz").c_str(), "z", 1);

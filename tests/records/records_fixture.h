@@ -44,8 +44,7 @@ void ConfigureEmptyContext();
 template <class F>
 auto WithParams(F f)
 {
-    std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
-    return f(M());
+    return M().Params().With(f);
 }
 inline std::string Reserves() { return WithParams([](auto &m) { return m.reserves; }); }
 
