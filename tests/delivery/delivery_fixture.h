@@ -18,6 +18,16 @@
 
 namespace ut_delivery {
 
+using unified_track::DotKind;
+// Where the manager keeps the dot file and the zip folder of a kind.
+inline const std::string &DotFileOf(DotKind kind) {
+    return unified_track::UTManager::GetInstance().Files().DotFile(kind);
+}
+inline const std::string &ZipFolderOf(DotKind kind) {
+    return unified_track::UTManager::GetInstance().Files().ZipFolder(kind);
+}
+
+
 using unified_track::RecursiveLock;
 using unified_track::UTManager;
 

@@ -48,8 +48,8 @@ TEST_F(ExportLimits, RecordTextsLongerThanTheLargestRecordAreRefusedWithALogLine
     }
     Drain();
     EXPECT_EQ(AllUserRecords(), "");
-    EXPECT_FALSE(fs::exists(M().Files().DotFile(unified_track::DotKind::kMedia)));
-    EXPECT_FALSE(fs::exists(M().Files().DotFile(unified_track::DotKind::kMmr)));
+    EXPECT_FALSE(fs::exists(DotFileOf(DotKind::kMedia)));
+    EXPECT_FALSE(fs::exists(DotFileOf(DotKind::kMmr)));
     EXPECT_TRUE(M().Events().Count() == 0);
 }
 

@@ -44,10 +44,10 @@ TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)
     }
     EXPECT_TRUE(fs::exists(dir.file("user_dot_data.dat")) && fs::exists(dir.file("plain")));
 
-    auto &m = M();
     const std::pair<const std::string *, const std::string *> kinds[] = {
-        {&m.Files().DotFile(unified_track::DotKind::kUser), &m.Files().ZipFolder(unified_track::DotKind::kUser)}, {&m.Files().DotFile(unified_track::DotKind::kMedia), &m.Files().ZipFolder(unified_track::DotKind::kMedia)},
-        {&m.Files().DotFile(unified_track::DotKind::kMmr), &m.Files().ZipFolder(unified_track::DotKind::kMmr)}};
+        {&DotFileOf(DotKind::kUser), &ZipFolderOf(DotKind::kUser)},
+        {&DotFileOf(DotKind::kMedia), &ZipFolderOf(DotKind::kMedia)},
+        {&DotFileOf(DotKind::kMmr), &ZipFolderOf(DotKind::kMmr)}};
     for (auto [file, zips] : kinds) {
         PAL_AppendFile(file->c_str(), "r\n", 2);
         PAL_AppendFile((*zips + kPathSep + "123.gz").c_str(), "z", 1);

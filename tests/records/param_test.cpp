@@ -54,15 +54,17 @@ TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
 {
     auto &m = M();
     auto Touch = [](const std::string &path) { PAL_AppendFile(path.c_str(), "x\n", 2); };
-    for (const std::string *f : {&m.Files().DotFile(unified_track::DotKind::kUser), &m.Files().DotFile(unified_track::DotKind::kMedia), &m.Files().DotFile(unified_track::DotKind::kMmr)}) Touch(*f);
+    const std::string *const files[] = {&DotFileOf(DotKind::kUser), &DotFileOf(DotKind::kMedia),
+                                        &DotFileOf(DotKind::kMmr)};
+    for (const std::string *f : files) Touch(*f);
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);
-    for (const std::string *f : {&m.Files().DotFile(unified_track::DotKind::kUser), &m.Files().DotFile(unified_track::DotKind::kMedia), &m.Files().DotFile(unified_track::DotKind::kMmr)}) {
+    for (const std::string *f : files) {
         EXPECT_EQ(PAL_IsFileExist(f->c_str()), 0) << *f;
     }
     EXPECT_TRUE(cap.Contains("user set upload false. clear old dot data"));
     EXPECT_FALSE(m.Params().DotSwitch());
-    Touch(m.Files().DotFile(unified_track::DotKind::kUser));
+    Touch(DotFileOf(DotKind::kUser));
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);  // later: packs, as switching on does
     EXPECT_TRUE(cap.Contains("upload user track. m_bIsUploadSeted: 1, upload: 0"));
     EXPECT_EQ(AllUserRecords(), "x\n");  // packed or still there, never deleted

@@ -103,7 +103,7 @@ std::string AllUserRecords()
     Drain();
     std::lock_guard<RecursiveLock> guard(UTManager::UserFileLock());
     std::vector<std::string> zips;
-    PAL_ScanDir(M().Files().ZipFolder(unified_track::DotKind::kUser).c_str(), &zips, [](const PAL_DirEntry &e) {
+    PAL_ScanDir(ZipFolderOf(DotKind::kUser).c_str(), &zips, [](const PAL_DirEntry &e) {
         return e.name.size() > 3 && e.name.compare(e.name.size() - 3, 3, ".gz") == 0;
     });
     std::sort(zips.begin(), zips.end(), [](const std::string &a, const std::string &b) {
@@ -112,13 +112,13 @@ std::string AllUserRecords()
     std::string all;
     for (const std::string &name : zips) {
         Json::Value root;
-        std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(M().Files().ZipFolder(unified_track::DotKind::kUser) + kPathSep + name)));
+        std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(ZipFolderOf(DotKind::kUser) + kPathSep + name)));
         std::string errors;
         if (Json::parseFromStream(Json::CharReaderBuilder(), in, &root, &errors) && root.isObject()) {
             all += root["data"].asString();
         }
     }
-    return all + ut_test::ReadFile(M().Files().DotFile(unified_track::DotKind::kUser));
+    return all + ut_test::ReadFile(DotFileOf(DotKind::kUser));
 }
 
 std::vector<std::string> UserLines()
