@@ -176,7 +176,7 @@ TEST_F(PackTest, UploadUserTrackPacksOnlyWithCredentials) {
     EXPECT_EQ(static_cast<OST_UT_RESULT>(UT_UPLOAD_ERROR), mgr().UploadUserTrack());
     EXPECT_TRUE(log.Contains("upload while token and jwtToken is empty"));
     EXPECT_TRUE(ListDir(ZipFolderOf(DotKind::kUser)).empty());
-    mgr().Params().Locked().m_uploadParam.jwtToken = "jwt";  // a jwt alone will do
+    mgr().Params().With([](auto &p) { p.m_uploadParam.jwtToken = "jwt"; });  // a jwt alone will do
     EXPECT_EQ(static_cast<OST_UT_RESULT>(UT_SUCCESS), mgr().UploadUserTrack());
     EXPECT_EQ(1u, ListDir(ZipFolderOf(DotKind::kUser)).size());
     EXPECT_FALSE(Exists(DotFileOf(DotKind::kUser)));
