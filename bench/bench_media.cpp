@@ -78,9 +78,9 @@ void BM_MediaLineOnly(benchmark::State &state) {
     unified_track::media::MediaLineParams params;
     {
         std::lock_guard<unified_track::RecursiveLock> lock(unified_track::UTManager::ParamLock());
-        params.uuid = mgr.uuid;
-        params.account = mgr.account;
-        params.reserve1 = mgr.reserve1;
+        params.uuid = mgr.Params().Locked().uuid;
+        params.account = mgr.Params().Locked().account;
+        params.reserve1 = mgr.Params().Locked().reserve1;
     }
     for (auto _ : state) {
         params.trackReserves = mgr.GetTrackReserves();

@@ -76,7 +76,7 @@ void BM_DoAddUserTrack(benchmark::State &state)
 {
     BenchEnv &env = Env();
     UTManager &manager = UTManager::GetInstance();
-    const std::string path = manager.m_userDotFile;
+    const std::string path = manager.Files().DotFile(unified_track::DotKind::kUser);
     int written = 0;
     for (auto _ : state) {
         benchmark::DoNotOptimize(manager.DoAddUserTrack(env.event));

@@ -225,7 +225,7 @@ UT_API OST_UT_RESULT Track_GetVersion(char *buffer, int32_t size)
                 UTManager &manager = UTManager::GetInstance();
                 if (!usable) return manager.GetVersion(nullptr, size);
                 std::lock_guard<RecursiveLock> guard(UTManager::ParamLock());
-                size_t capacity = std::min(static_cast<size_t>(size), manager.m_context[0].size() + 1);
+                size_t capacity = std::min(static_cast<size_t>(size), manager.GetAppVersion().size() + 1);
                 std::vector<char> local(capacity, '\0');
                 OST_UT_RESULT result = manager.GetVersion(local.data(), static_cast<int32_t>(capacity));
                 local.back() = '\0';

@@ -16,20 +16,9 @@ namespace unified_track {
 namespace {
 // Namespace-scope, so they are made at load and destroyed after every function-local static,
 // i.e. after the threads that use them have been joined.
-RecursiveLock g_paramLock;
-RecursiveLock g_userFileLock;
-RecursiveLock g_mediaFileLock;
-RecursiveLock g_mmrFileLock;
 std::atomic<bool> g_uploadRunning{false};
 // The live instance, for the unload hook (cleared by the destructor).
 std::atomic<UTManager *> g_liveManager{nullptr};
-
-std::string JoinPath(const std::string &folder, const char *name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != kPathSep) path.push_back(kPathSep);
-    path += name;
-    return path;
-}
 
 // Function-local statics are destroyed in reverse order of creation. The threads that the
 // manager's destructor joins log, sleep and read the configuration store, so those services are
@@ -56,38 +45,25 @@ UTManager::~UTManager() {
     m_cacheWriter.Stop(CacheWriter::kStopTimeoutMs);
 }
 
-RecursiveLock &UTManager::ParamLock() { return g_paramLock; }
-RecursiveLock &UTManager::UserFileLock() { return g_userFileLock; }
-RecursiveLock &UTManager::MediaFileLock() { return g_mediaFileLock; }
-RecursiveLock &UTManager::MmrFileLock() { return g_mmrFileLock; }
 std::atomic<bool> &UTManager::UploadRunning() { return g_uploadRunning; }
 
 OST_UT_RESULT UTManager::Init(const char *rootFolder) {
     UT_LOGI(kLogStartInit);
     if (m_bInited.load()) return UT_SUCCESS;
-    std::lock_guard<RecursiveLock> lock(ParamLock());
+    RecursiveGuard lock(ParamLock());
     if (m_bInited.load()) return UT_SUCCESS;
 
-    m_dotSwitch.store(true);
-    m_uploadSwitch.store(true);
-    m_appDotSwitch.store(true);
-    m_meetingSdkDotSwitch.store(true);
+    SwitchState switches = m_params.Switches();
+    switches.dot = switches.upload = switches.app = switches.meetingSdk = true;
+    m_params.RestoreSwitches(switches);
 
     if (!InitFolderPath(rootFolder)) return UT_FAILED;
 
     UploadRunning().store(true);
     // Initialised before the thread starts, so its first look already sees it.
     m_bInited.store(true);
-    std::lock_guard<std::mutex> threadLock(m_uploadThreadLock);
-    if (!m_uploadThreadStarted) {
-        m_uploadThreadDone.store(false);
-        int ret = PAL_PthreadCreate(&m_uploadThread, nullptr, &UTManager::UploadThreadEntry, nullptr);
-        if (ret != 0) {
-            UT_LOGE(kLogCreateUploadThreadFailed, ret);
-        } else {
-            m_uploadThreadStarted = true;
-        }
-    }
+    int ret = m_upload.Start(&UTManager::UploadThreadEntry);
+    if (ret != 0) UT_LOGE(kLogCreateUploadThreadFailed, ret);
     return UT_SUCCESS;
 }
 
@@ -96,25 +72,14 @@ bool UTManager::InitFolderPath(const char *rootFolder) {
     const std::string root(rootFolder);
     if (MakeDotdataDir(root) == 0) UT_LOGE(kLogDotPathCreateFailed);
 
-    m_userZipFolder = root;
-    m_mediaZipFolder = root;
-    m_mmrZipFolder = root;
-    if (m_userZipFolder.empty() || m_mediaZipFolder.empty() || m_mmrZipFolder.empty()) {
+    if (root.empty()) {
         UT_LOGE(kLogDotPathEmpty);
         return false;
     }
-    m_rootFolder = root;
-    m_userZipFolder = JoinPath(root, kUserZipFolderName);
-    m_mediaZipFolder = JoinPath(root, kMediaZipFolderName);
-    m_mmrZipFolder = JoinPath(root, kMmrZipFolderName);
-
-    if (MakeDotdataDir(m_userZipFolder) == 0) UT_LOGE(kLogUserPathCreateFailed);
-    if (MakeDotdataDir(m_mediaZipFolder) == 0) UT_LOGE(kLogMediaPathCreateFailed);
-    if (MakeDotdataDir(m_mmrZipFolder) == 0) UT_LOGE(kLogMmrPathCreateFailed);
-
-    m_userDotFile = JoinPath(root, kUserDotFileName);
-    m_mediaDotFile = JoinPath(root, kMediaDotFileName);
-    m_mmrDotFile = JoinPath(root, kMmrDotFileName);
+    m_files.SetRoot(root);
+    if (MakeDotdataDir(m_files.ZipFolder(DotKind::kUser)) == 0) UT_LOGE(kLogUserPathCreateFailed);
+    if (MakeDotdataDir(m_files.ZipFolder(DotKind::kMedia)) == 0) UT_LOGE(kLogMediaPathCreateFailed);
+    if (MakeDotdataDir(m_files.ZipFolder(DotKind::kMmr)) == 0) UT_LOGE(kLogMmrPathCreateFailed);
     return true;
 }
 
@@ -144,8 +109,7 @@ OST_UT_RESULT UTManager::SetDotdataFuncCallback(unsigned int flag) {
 
 void UTManager::GetOrignalCorpTrustAppId(char *buffer, uint32_t bufferSize) {
     if (buffer == nullptr) return;
-    std::lock_guard<RecursiveLock> lock(ParamLock());
-    int ret = strcpy_s(buffer, bufferSize, m_context[6].c_str());
+    int ret = strcpy_s(buffer, bufferSize, m_params.Context(6).c_str());
     if (ret != 0) UT_LOGE(kLogCorpAppIdCopyFailed, ret);
 }
 
@@ -156,31 +120,11 @@ void *UTManager::UploadThreadEntry(void *) {
     } catch (...) {
         // Nothing may escape a thread routine; the upload simply ends.
     }
-    manager.m_uploadThreadDone.store(true);
+    manager.m_upload.MarkDone();
     return nullptr;
 }
 
-void UTManager::JoinUploadThread() {
-    PAL_Thread handle = 0;
-    {
-        std::lock_guard<std::mutex> lock(m_uploadThreadLock);
-        if (!m_uploadThreadStarted) return;
-        handle = m_uploadThread;
-        m_uploadThreadStarted = false;
-    }
-    UploadRunning().store(false);
-    if (handle == PAL_PthreadSelf()) {
-        PAL_PthreadDetach(handle);
-        return;
-    }
-    // A wake that lands between the thread's flag check and its sleep would be lost, so keep
-    // waking until it is out.
-    while (!m_uploadThreadDone.load()) {
-        PAL_WakeSleepers();
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    PAL_PthreadJoin(handle);
-}
+void UTManager::JoinUploadThread() { m_upload.Join(UploadRunning()); }
 
 void UTManager::JoinUploadThreadIfAlive() {
     if (UTManager *manager = g_liveManager.load()) manager->JoinUploadThread();

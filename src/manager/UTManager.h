@@ -1,39 +1,67 @@
-// The one track manager. A facade: the record paths run on the command thread, the upload worker
-// on the upload thread, configuration calls on host threads. Each group of members is implemented
-// in its own file (named beside each group).
+// The one track manager. A facade over its parts, which own the state and its locks:
+//   ParamStore    parameters and switches (the parameter lock)       param_store.h
+//   TimeBase      server time base                                    time_base.h
+//   RecordCaches  records held back until the context is configured   record_caches.h
+//   TimedEvents   timed events in progress                            timed_events.h
+//   DotFiles      paths, file locks, pack timers, pack uuid            dot_files.h
+//   UploadWorker  upload thread, back-off, failure counts             upload_worker.h
+//   CacheHooks    the host's configuration-cache hooks                cache_hooks.h
+//   CacheWriter   writes the public SDK parameters to the cache       UTCacheWriter.h
+//   MsgCounters   message counters for MMR records                    msg_counters.h
+// The record paths run on the command thread, the upload worker on the upload thread,
+// configuration calls on host threads. The methods below are implemented by group in the files
+// named beside each group.
 //
 // Locks (process-wide, recursive), always taken in this order: parameter lock, then file locks
-// user -> media -> MMR. Packing a file happens under that file's lock.
+// user -> media -> MMR. Packing a file happens under that file's lock. The parts' own small
+// locks come after all of these and are never held while another lock is taken.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <vector>
 
 #include <unified_track/unified_track.h>
 
 #include "manager/UTCacheWriter.h"
 #include "manager/UTData.h"
+#include "manager/cache_hooks.h"
+#include "manager/dot_files.h"
+#include "manager/msg_counters.h"
+#include "manager/param_store.h"
+#include "manager/record_caches.h"
+#include "manager/time_base.h"
+#include "manager/timed_events.h"
+#include "manager/upload_worker.h"
+#include "manager/ut_locks.h"
 
 namespace unified_track {
 
 struct EventTrack;  // a timed event in progress (UTManagerTimedEvent.cpp)
-
-using RecursiveLock = std::recursive_mutex;
 
 class UTManager {
 public:
     static UTManager &GetInstance();
 
     // Process-wide locks.
-    static RecursiveLock &ParamLock();
-    static RecursiveLock &UserFileLock();
-    static RecursiveLock &MediaFileLock();
-    static RecursiveLock &MmrFileLock();
+    static RecursiveLock &ParamLock() RETURN_CAPABILITY(ParamStore::Lock()) { return ParamStore::Lock(); }
+    static RecursiveLock &UserFileLock() { return DotFiles::UserLock(); }
+    static RecursiveLock &MediaFileLock() { return DotFiles::MediaLock(); }
+    static RecursiveLock &MmrFileLock() { return DotFiles::MmrLock(); }
+
+    // The parts, for the library's own layers and for tests.
+    ParamStore &Params() { return m_params; }
+    TimeBase &Time() { return m_time; }
+    RecordCaches &Caches() { return m_caches; }
+    TimedEvents &Events() { return m_events; }
+    DotFiles &Files() { return m_files; }
+    UploadWorker &Upload() { return m_upload; }
+    MsgCounters &Counters() { return m_counters; }
+    // Marks the manager (un)initialised without Init (tests that lay the folders out themselves).
+    void MarkInited(bool inited) { m_bInited.store(inited); }
+    // Context field 1, the application version.
+    std::string GetAppVersion() { return m_params.Context(0); }
 
     // ---- start and stop (UTManager.cpp) ----
     OST_UT_RESULT Init(const char *rootFolder);
@@ -83,13 +111,12 @@ public:
     OST_UT_RESULT DelUserInfo();
     void GetCacheConfigSDKParamsFromDb();
     void TryCopyErrorDotFileToLog(const std::string &filePath);
-    // The ten public-SDK entries from the current fields (caller holds the parameter lock);
-    // fills nothing when count is below ten.
+    // The ten public-SDK entries from the current fields (under the parameter lock); fills
+    // nothing when count is below ten.
     void FillPublicSdkEntries(LumConfigCache *entries, size_t count);
     // Hands the ten entries to the cache writer, which calls the add hook on its own thread;
     // false when the entries cannot be allocated. Caller holds the parameter lock.
     bool PersistPublicSdkParams();
-    CacheWriter m_cacheWriter;  // joined before the manager (and the library) goes
 
     // ---- time base (UTManagerTime.cpp) ----
     OST_UT_RESULT RecordUtcTimeByLogin(uint64_t serverUtcMs);
@@ -129,8 +156,6 @@ public:
     // be awaited there (lock order), so this takes it only when free and otherwise uses the
     // value seen last.
     std::string PackUuid();
-    std::mutex m_packUuidLock;
-    std::string m_packUuid;  // guarded by m_packUuidLock
 
     // ---- upload worker (UTManagerUpload.cpp) ----
     int UploadThread();
@@ -149,12 +174,6 @@ public:
         std::string uuid;
     };
     UploadSnapshot TakeUploadSnapshot();
-    // Upload thread state; the thread is its only regular user, the lock keeps tests safe.
-    std::atomic<uint32_t> m_uploadSleepMs{200};       // back-off between passes
-    std::mutex m_uploadStateLock;
-    std::map<std::string, uint32_t> m_uploadFailCounts;  // zip name -> failures; guarded by m_uploadStateLock
-    uint32_t m_zipRemoveFailCount = 0;                // guarded by m_uploadStateLock
-    uint32_t m_excessDeleteCount = 0;                 // guarded by m_uploadStateLock
 
     // ---- media and MMR records (UTManagerMedia.cpp) ----
     OST_UT_RESULT AddMediaTrack(const ContextSpecialParam &param, bool uploadNow);
@@ -165,51 +184,8 @@ public:
     std::string GetTrackReserves();
 
     // ---- message counters (UTManagerMedia.cpp) ----
-    static constexpr uint32_t kMsgCounterCount = 11;
+    static constexpr uint32_t kMsgCounterCount = MsgCounters::kCount;
     OST_UT_RESULT MsgDotCount(uint32_t index);
-
-    // ---- state (Part of the manager's data; guards named per field) ----
-    // public SDK parameters; guarded by ParamLock
-    std::string uuid, account, cloudusgIp, sbcIp, reserve1, reserve2, reserve3, reserve4, reserve5;
-    std::string reserves;
-    UpLoadParam m_uploadParam;              // guarded by ParamLock
-    std::string m_context[14];              // context fields 1..14; guarded by ParamLock
-    uint32_t m_mNumber = 0;                 // guarded by ParamLock
-    uint32_t m_tNumber = 0;                 // guarded by ParamLock
-    std::string m_participantId;            // guarded by ParamLock
-    std::string m_suite[3];                 // context fields 15..17; guarded by ParamLock
-    std::string m_stunAddr;                 // guarded by ParamLock
-    uint16_t m_stunPort = 0;                // guarded by ParamLock
-    std::map<std::string, std::shared_ptr<EventTrack>> m_eventTable;  // guarded by m_eventTableLock
-    std::mutex m_eventTableLock;
-    std::atomic<bool> m_dotSwitch{true};            // effective dot switch
-    std::atomic<bool> m_bIsUploadSeted{false};
-    std::atomic<bool> m_contextConfigured{false};
-    std::string m_terminalType;             // guarded by ParamLock
-    std::string m_confuuid;                 // guarded by ParamLock
-    std::string m_pid;                      // guarded by ParamLock
-    std::atomic<bool> m_uploadSwitch{false};
-    std::atomic<bool> m_appDotSwitch{false};
-    std::atomic<bool> m_meetingSdkDotSwitch{false};
-    std::atomic<bool> m_bInited{false};
-    std::mutex m_switchLock;  // serialises deriving m_dotSwitch from the upload and app switches
-    std::string m_userZipFolder, m_mediaZipFolder, m_mmrZipFolder;  // set once by Init
-    std::string m_userDotFile, m_mediaDotFile, m_mmrDotFile;        // set once by Init
-    std::string m_rootFolder;                                       // set once by Init
-    std::atomic<uint32_t> m_maxMmrLength{0};
-    std::atomic<uint32_t> m_msgCounters[kMsgCounterCount] = {};
-    std::vector<ContextSpecialParam> m_userCache;   // guarded by ParamLock
-    std::vector<ContextSpecialParam> m_mediaCache;  // guarded by ParamLock
-    std::atomic<AddConfigCacheFunc> m_addCacheFunc{nullptr};
-    std::atomic<QueryConfigCacheFunc> m_queryCacheFunc{nullptr};
-    std::atomic<DelConfigCacheFunc> m_delCacheFunc{nullptr};
-    std::atomic<uint64_t> m_lastUserPackTime{0};
-    std::atomic<uint64_t> m_lastMediaPackTime{0};
-    std::atomic<uint64_t> m_lastMmrPackTime{0};
-    // server time base; written and read as one pair under m_timeLock
-    uint64_t m_serverTimeMs = 0;
-    int64_t m_baseTimeMs = 0;
-    std::mutex m_timeLock;
 
 private:
     UTManager() = default;
@@ -219,10 +195,16 @@ private:
 
     static void *UploadThreadEntry(void *);
 
-    std::mutex m_uploadThreadLock;
-    uint64_t m_uploadThread = 0;  // guarded by m_uploadThreadLock
-    bool m_uploadThreadStarted = false;  // guarded by m_uploadThreadLock
-    std::atomic<bool> m_uploadThreadDone{false};  // set by the upload thread as it ends
+    ParamStore m_params;
+    TimeBase m_time;
+    RecordCaches m_caches;
+    TimedEvents m_events;
+    DotFiles m_files;
+    UploadWorker m_upload;
+    CacheHooks m_cacheHooks;
+    MsgCounters m_counters;
+    std::atomic<bool> m_bInited{false};
+    CacheWriter m_cacheWriter;  // declared last: stopped first, before the parts it may read go
 };
 
 }  // namespace unified_track

@@ -27,21 +27,21 @@ void EraseNewlines(std::string &text) { text.erase(std::remove(text.begin(), tex
 OST_UT_RESULT UTManager::setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
                                         DelConfigCacheFunc delFunc)
 {
-    m_addCacheFunc = addFunc;
-    m_queryCacheFunc = queryFunc;
-    m_delCacheFunc = delFunc;
+    m_cacheHooks.Set(addFunc, queryFunc, delFunc);
     return UT_SUCCESS;
 }
 
 void UTManager::FillPublicSdkEntries(LumConfigCache *entries, size_t count)
 {
     if (entries == nullptr || count < static_cast<size_t>(kPublicSdkEntryCount)) return;
+    RecursiveGuard guard(ParamLock());
+    const ParamFields &p = m_params.Locked();
     const std::pair<const char *, const std::string *> items[kPublicSdkEntryCount] = {
-        {kKeyPublicSdkParamUuid, &uuid},           {kKeyPublicSdkParamAccount, &account},
-        {kKeyPublicSdkParamCloudusgIp, &cloudusgIp}, {kKeyPublicSdkParamSbcIp, &sbcIp},
-        {kKeyPublicSdkParamReserve1, &reserve1},   {kKeyPublicSdkParamReserve2, &reserve2},
-        {kKeyPublicSdkParamReserve3, &reserve3},   {kKeyPublicSdkParamReserve4, &reserve4},
-        {kKeyPublicSdkParamReserve5, &reserve5},   {kKeyPublicSdkParamReserves, &reserves},
+        {kKeyPublicSdkParamUuid, &p.uuid},           {kKeyPublicSdkParamAccount, &p.account},
+        {kKeyPublicSdkParamCloudusgIp, &p.cloudusgIp}, {kKeyPublicSdkParamSbcIp, &p.sbcIp},
+        {kKeyPublicSdkParamReserve1, &p.reserve1},   {kKeyPublicSdkParamReserve2, &p.reserve2},
+        {kKeyPublicSdkParamReserve3, &p.reserve3},   {kKeyPublicSdkParamReserve4, &p.reserve4},
+        {kKeyPublicSdkParamReserve5, &p.reserve5},   {kKeyPublicSdkParamReserves, &p.reserves},
     };
     for (int32_t i = 0; i < kPublicSdkEntryCount; ++i) {
         entries[i].reserved = 0;
@@ -60,7 +60,7 @@ bool UTManager::PersistPublicSdkParams()
     } catch (const std::bad_alloc &) {
         return false;
     }
-    AddConfigCacheFunc add = m_addCacheFunc.load();
+    AddConfigCacheFunc add = m_cacheHooks.Add();
     if (add == nullptr) return true;
     // The host's cache may be slow (a database); the command thread does not wait for it. A
     // writer that cannot start has logged why.
@@ -70,7 +70,7 @@ bool UTManager::PersistPublicSdkParams()
 
 bool UTManager::AddCacheData(const std::string &key, const std::string &value)
 {
-    AddConfigCacheFunc add = m_addCacheFunc.load();
+    AddConfigCacheFunc add = m_cacheHooks.Add();
     if (add == nullptr) {
         UT_LOGE("AddConfigCache is null");
         return false;
@@ -91,7 +91,7 @@ bool UTManager::QueryCacheData(const std::string &key, std::string &value)
     LumConfigCache entry;
     entry.key = key;
     int32_t count = 1;
-    QueryConfigCacheFunc query = m_queryCacheFunc.load();
+    QueryConfigCacheFunc query = m_cacheHooks.Query();
     if (query == nullptr) return true;
     int32_t ret = query(key.c_str(), &entry, &count);
     if (ret != 0) {
@@ -105,24 +105,25 @@ bool UTManager::QueryCacheData(const std::string &key, std::string &value)
 
 void UTManager::GetCacheConfigSDKParamsFromDb()
 {
-    std::lock_guard<RecursiveLock> guard(ParamLock());
+    RecursiveGuard guard(ParamLock());
+    ParamFields &p = m_params.Locked();
     // Without the uuid the cache holds nothing of this host; everything stays as it was.
-    if (!QueryCacheData(kKeyPublicSdkParamUuid, uuid)) return;
-    QueryCacheData(kKeyPublicSdkParamAccount, account);
-    QueryCacheData(kKeyPublicSdkParamCloudusgIp, cloudusgIp);
-    QueryCacheData(kKeyPublicSdkParamSbcIp, sbcIp);
-    QueryCacheData(kKeyPublicSdkParamReserve1, reserve1);
-    UT_LOGI("QueryDB reserve1: %s", reserve1.c_str());
-    QueryCacheData(kKeyPublicSdkParamReserve2, reserve2);
-    QueryCacheData(kKeyPublicSdkParamReserve3, reserve3);
-    QueryCacheData(kKeyPublicSdkParamReserve4, reserve4);
-    QueryCacheData(kKeyPublicSdkParamReserve5, reserve5);
+    if (!QueryCacheData(kKeyPublicSdkParamUuid, p.uuid)) return;
+    QueryCacheData(kKeyPublicSdkParamAccount, p.account);
+    QueryCacheData(kKeyPublicSdkParamCloudusgIp, p.cloudusgIp);
+    QueryCacheData(kKeyPublicSdkParamSbcIp, p.sbcIp);
+    QueryCacheData(kKeyPublicSdkParamReserve1, p.reserve1);
+    UT_LOGI("QueryDB reserve1: %s", p.reserve1.c_str());
+    QueryCacheData(kKeyPublicSdkParamReserve2, p.reserve2);
+    QueryCacheData(kKeyPublicSdkParamReserve3, p.reserve3);
+    QueryCacheData(kKeyPublicSdkParamReserve4, p.reserve4);
+    QueryCacheData(kKeyPublicSdkParamReserve5, p.reserve5);
     BuildReserves();
 }
 
 OST_UT_RESULT UTManager::DelUserInfo()
 {
-    DelConfigCacheFunc del = m_delCacheFunc.load();
+    DelConfigCacheFunc del = m_cacheHooks.Del();
     if (del == nullptr) {
         UT_LOGE("DelConfigFunc is null.");
         return UT_SUCCESS;
@@ -136,8 +137,8 @@ OST_UT_RESULT UTManager::DelUserInfo()
 
 void UTManager::TryCopyErrorDotFileToLog(const std::string &filePath)
 {
-    QueryConfigCacheFunc query = m_queryCacheFunc.load();
-    AddConfigCacheFunc add = m_addCacheFunc.load();
+    QueryConfigCacheFunc query = m_cacheHooks.Query();
+    AddConfigCacheFunc add = m_cacheHooks.Add();
     if (query == nullptr || add == nullptr) {
         UT_LOGE("QueryConfigCache or AddConfigCache is null");
         return;

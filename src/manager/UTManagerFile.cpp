@@ -77,7 +77,7 @@ bool UTManager::DeleteFileResult(const std::string &path)
 
 void UTManager::CleanDotFileContent(RecursiveLock &fileLock, const std::string &path)
 {
-    std::lock_guard<RecursiveLock> guard(fileLock);
+    RecursiveGuard guard(fileLock);
     if (DeleteFileResult(path)) return;
 
     UT_LOGE("dotdata file clean data start!");
@@ -128,15 +128,14 @@ OST_UT_RESULT UTManager::DelDotData()
 {
     // The upload thread packs and posts under these locks; holding all three keeps it from
     // packing a file that is being removed (order: user, media, MMR).
-    std::lock_guard<RecursiveLock> userGuard(UserFileLock());
-    std::lock_guard<RecursiveLock> mediaGuard(MediaFileLock());
-    std::lock_guard<RecursiveLock> mmrGuard(MmrFileLock());
-    for (const std::string *file : {&m_mmrDotFile, &m_mediaDotFile, &m_userDotFile}) {
-        if (!file->empty()) PAL_Remove(file->c_str());
+    RecursiveGuard userGuard(UserFileLock());
+    RecursiveGuard mediaGuard(MediaFileLock());
+    RecursiveGuard mmrGuard(MmrFileLock());
+    for (DotKind kind : {DotKind::kMmr, DotKind::kMedia, DotKind::kUser}) {
+        const std::string &file = m_files.DotFile(kind);
+        if (!file.empty()) PAL_Remove(file.c_str());
     }
-    RmFolderFile(m_mmrZipFolder);
-    RmFolderFile(m_mediaZipFolder);
-    RmFolderFile(m_userZipFolder);
+    for (DotKind kind : {DotKind::kMmr, DotKind::kMedia, DotKind::kUser}) RmFolderFile(m_files.ZipFolder(kind));
     return UT_SUCCESS;
 }
 

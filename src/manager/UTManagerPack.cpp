@@ -2,7 +2,6 @@
 // Each pack runs under its dot file's lock, so no record is appended between the read and the
 // removal of the dot file.
 #include <climits>
-#include <mutex>
 
 #include <unified_track/unified_track.h>
 
@@ -23,15 +22,15 @@ int32_t ClampToInt32(uint64_t value) {
 }  // namespace
 
 std::string UTManager::PackUuid() {
-    std::unique_lock<RecursiveLock> param(ParamLock(), std::try_to_lock);
-    std::lock_guard<std::mutex> guard(m_packUuidLock);
-    if (param.owns_lock()) m_packUuid = uuid;
-    return m_packUuid;
+    if (!ParamLock().try_lock()) return m_files.PackUuid(nullptr);
+    std::string packUuid = m_files.PackUuid(&m_params.Locked().uuid);
+    ParamLock().unlock();
+    return packUuid;
 }
 
 void UTManager::CompressDotFileToZip(RecursiveLock &fileLock, const std::string &zipFolder,
                                      const std::string &dotFile) {
-    std::lock_guard<RecursiveLock> guard(fileLock);
+    RecursiveGuard guard(fileLock);
     if (PAL_IsFileExist(dotFile.c_str()) == 0) return;
 
     uint64_t size = 0;
@@ -68,30 +67,27 @@ void UTManager::CompressDotFileToZip(RecursiveLock &fileLock, const std::string 
     // Which timer this pack feeds follows from the file's lock, not from its path: a user dot
     // file below a folder named like "multimedia" is still the user file.
     const uint64_t now = PAL_GetSystemTime();
-    if (&fileLock == &MediaFileLock()) {
-        m_lastMediaPackTime.store(now);
-    } else {
-        m_lastUserPackTime.store(now);
-    }
+    m_files.MarkPacked(&fileLock == &MediaFileLock() ? DotKind::kMedia : DotKind::kUser, now);
 }
 
 bool UTManager::CompressMMRDotFileToZip() {
-    std::lock_guard<RecursiveLock> guard(MmrFileLock());
-    const std::string zipPath = GetZipFilePathName(m_mmrZipFolder);
-    const bool packed = zipMMRFile(m_mmrDotFile, zipPath);
+    RecursiveGuard guard(MmrFileLock());
+    const std::string &dotFile = m_files.DotFile(DotKind::kMmr);
+    const std::string zipPath = GetZipFilePathName(m_files.ZipFolder(DotKind::kMmr));
+    const bool packed = zipMMRFile(dotFile, zipPath);
     if (!packed) {
         // The MMR dot file stays: its records go out with a later pack.
         UT_LOGI(kLogZipMmrFailed);
     } else {
-        CleanDotFileContent(MmrFileLock(), m_mmrDotFile);
+        CleanDotFileContent(MmrFileLock(), dotFile);
     }
-    m_lastMmrPackTime.store(PAL_GetSystemTime());
+    m_files.MarkPacked(DotKind::kMmr, PAL_GetSystemTime());
     return packed;
 }
 
 void UTManager::CompressOldVersionFile() {
-    std::string userPath = m_userDotFile;
-    std::string mediaPath = m_mediaDotFile;
+    std::string userPath = m_files.DotFile(DotKind::kUser);
+    std::string mediaPath = m_files.DotFile(DotKind::kMedia);
     const std::string level = std::string(1, kPathSep) + kOldLayoutLevel;
     for (std::string *path : {&userPath, &mediaPath}) {
         const size_t pos = path->find(level);
@@ -101,13 +97,13 @@ void UTManager::CompressOldVersionFile() {
         }
         path->erase(pos, level.size());
     }
-    CompressDotFileToZip(UserFileLock(), m_userZipFolder, userPath);
-    CompressDotFileToZip(MediaFileLock(), m_mediaZipFolder, mediaPath);
+    CompressDotFileToZip(UserFileLock(), m_files.ZipFolder(DotKind::kUser), userPath);
+    CompressDotFileToZip(MediaFileLock(), m_files.ZipFolder(DotKind::kMedia), mediaPath);
 }
 
 void UTManager::CompressAllDotFiles() {
-    CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
-    CompressDotFileToZip(MediaFileLock(), m_mediaZipFolder, m_mediaDotFile);
+    CompressDotFileToZip(UserFileLock(), m_files.ZipFolder(DotKind::kUser), m_files.DotFile(DotKind::kUser));
+    CompressDotFileToZip(MediaFileLock(), m_files.ZipFolder(DotKind::kMedia), m_files.DotFile(DotKind::kMedia));
     (void)CompressMMRDotFileToZip();
 }
 

@@ -19,7 +19,7 @@
 
 namespace unified_track {
 namespace {
-using ParamGuard = std::lock_guard<RecursiveLock>;
+using ParamGuard = RecursiveGuard;
 
 std::string Text(const char *text) { return text == nullptr ? std::string() : std::string(text); }
 const char *BoolText(bool value) { return value ? "true" : "false"; }
@@ -31,15 +31,15 @@ void UTManager::PackAllDotFilesForUpload()
 {
     if (!IsInited()) return;  // no folders yet, so nothing was collected
     {
-        std::lock_guard<RecursiveLock> guard(UserFileLock());
-        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+        RecursiveGuard guard(UserFileLock());
+        CompressDotFileToZip(UserFileLock(), m_files.ZipFolder(DotKind::kUser), m_files.DotFile(DotKind::kUser));
     }
     {
-        std::lock_guard<RecursiveLock> guard(MediaFileLock());
-        CompressDotFileToZip(MediaFileLock(), m_mediaZipFolder, m_mediaDotFile);
+        RecursiveGuard guard(MediaFileLock());
+        CompressDotFileToZip(MediaFileLock(), m_files.ZipFolder(DotKind::kMedia), m_files.DotFile(DotKind::kMedia));
     }
     {
-        std::lock_guard<RecursiveLock> guard(MmrFileLock());
+        RecursiveGuard guard(MmrFileLock());
         CompressMMRDotFileToZip();
     }
 }
@@ -50,15 +50,16 @@ OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param)
     if (param == nullptr) return UT_FAILED;
 
     ParamGuard guard(ParamLock());
-    const bool hadToken = !m_uploadParam.token.empty();
-    const bool hadJwtToken = !m_uploadParam.jwtToken.empty();
-    m_uploadParam.firstText = Text(param->reserved);
-    m_uploadParam.token = Text(param->token);
-    m_uploadParam.jwtToken = Text(param->jwtToken);
-    m_uploadParam.serverAddr = Text(param->serverAddr);
-    m_uploadParam.isProxyOff = param->isProxyOff != 0;
-    m_uploadParam.port = param->port;
-    if (!m_uploadParam.serverAddr.empty()) ost_http_add_crl_check_url(m_uploadParam.serverAddr.c_str());
+    ParamFields &p = m_params.Locked();
+    const bool hadToken = !p.m_uploadParam.token.empty();
+    const bool hadJwtToken = !p.m_uploadParam.jwtToken.empty();
+    p.m_uploadParam.firstText = Text(param->reserved);
+    p.m_uploadParam.token = Text(param->token);
+    p.m_uploadParam.jwtToken = Text(param->jwtToken);
+    p.m_uploadParam.serverAddr = Text(param->serverAddr);
+    p.m_uploadParam.isProxyOff = param->isProxyOff != 0;
+    p.m_uploadParam.port = param->port;
+    if (!p.m_uploadParam.serverAddr.empty()) ost_http_add_crl_check_url(p.m_uploadParam.serverAddr.c_str());
 
     tagUTProxyParam proxy;
     memset_s(&proxy, sizeof(proxy), 0, sizeof(proxy));
@@ -69,21 +70,21 @@ OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param)
                     param->proxyPassword ? param->proxyPassword : "");
     if (ret != 0) UT_LOGI(UT_SECURE_ERR_D, ret);
     if (proxy.proxyAddr[0] == '\0') {
-        m_uploadParam.proxy.blob.clear();  // no proxy
-    } else if (ost_http_encrypt_proxy_param(&proxy, &m_uploadParam.proxy) != 0) {
+        p.m_uploadParam.proxy.blob.clear();  // no proxy
+    } else if (ost_http_encrypt_proxy_param(&proxy, &p.m_uploadParam.proxy) != 0) {
         UT_LOGE("protect proxy param failed, proxy not used");
-        m_uploadParam.proxy.blob.clear();
+        p.m_uploadParam.proxy.blob.clear();
     }
     // The credentials must not linger in the clear on the stack.
     memset_s(&proxy, sizeof(proxy), 0, sizeof(proxy));
 
-    if ((!hadToken && !m_uploadParam.token.empty()) || (!hadJwtToken && !m_uploadParam.jwtToken.empty())) {
+    if ((!hadToken && !p.m_uploadParam.token.empty()) || (!hadJwtToken && !p.m_uploadParam.jwtToken.empty())) {
         // What was collected without credentials becomes uploadable now.
         UT_LOGI("token setted upload user track");
         PackAllDotFilesForUpload();
     }
     UT_LOGI("update upload param, token is %s, serverAddr: [%s]",
-            m_uploadParam.token.empty() ? "empty" : "setted", MiddleMask(m_uploadParam.serverAddr).c_str());
+            p.m_uploadParam.token.empty() ? "empty" : "setted", MiddleMask(p.m_uploadParam.serverAddr).c_str());
     return UT_SUCCESS;
 }
 
@@ -93,7 +94,7 @@ OST_UT_RESULT UTManager::ConfigCustomParam(bool upload)
     // The parameter lock makes the first-configuration test and its effect one step when two
     // host threads configure at once.
     ParamGuard guard(ParamLock());
-    if (m_bIsUploadSeted.load()) {
+    if (m_params.UploadSet()) {
         if (!upload) {
             UT_LOGI("upload user track. m_bIsUploadSeted: %d, upload: %d", 1, 0);
             PackAllDotFilesForUpload();
@@ -103,37 +104,32 @@ OST_UT_RESULT UTManager::ConfigCustomParam(bool upload)
         PackAllDotFilesForUpload();
     } else {
         UT_LOGI("user set upload false. clear old dot data");
-        std::lock_guard<RecursiveLock> userGuard(UserFileLock());
-        std::lock_guard<RecursiveLock> mediaGuard(MediaFileLock());
-        std::lock_guard<RecursiveLock> mmrGuard(MmrFileLock());
-        for (const std::string *file : {&m_userDotFile, &m_mediaDotFile, &m_mmrDotFile}) {
-            if (!file->empty()) PAL_Remove(file->c_str());
+        RecursiveGuard userGuard(UserFileLock());
+        RecursiveGuard mediaGuard(MediaFileLock());
+        RecursiveGuard mmrGuard(MmrFileLock());
+        for (DotKind kind : {DotKind::kUser, DotKind::kMedia, DotKind::kMmr}) {
+            const std::string &file = m_files.DotFile(kind);
+            if (!file.empty()) PAL_Remove(file.c_str());
         }
     }
-    {
-        std::lock_guard<std::mutex> switchGuard(m_switchLock);
-        m_uploadSwitch = upload;
-        m_dotSwitch = upload && m_appDotSwitch.load();
-    }
-    m_bIsUploadSeted = true;
+    m_params.SetUploadSwitch(upload);
+    m_params.MarkUploadSet();
     return UT_SUCCESS;
 }
 
 OST_UT_RESULT UTManager::ConfigDotSwitch(bool open)
 {
     UT_LOGI("bOpen = %s", BoolText(open));
-    // The effective switch is derived from two switches that different threads set; deriving it
-    // under one small lock keeps a concurrent ConfigCustomParam from leaving it stale.
-    std::lock_guard<std::mutex> switchGuard(m_switchLock);
-    m_appDotSwitch = open;
-    m_dotSwitch = m_uploadSwitch.load() && open;
+    // The effective switch is derived from two switches that different threads set; the store
+    // derives it under one small lock so a concurrent ConfigCustomParam cannot leave it stale.
+    m_params.SetAppSwitch(open);
     return UT_SUCCESS;
 }
 
 OST_UT_RESULT UTManager::SetMeetingSDKDotSwitch(bool open)
 {
     UT_LOGI("isOpen = %s", BoolText(open));
-    m_meetingSdkDotSwitch = open;
+    m_params.SetMeetingSdkSwitch(open);
     return UT_SUCCESS;
 }
 
@@ -141,24 +137,25 @@ OST_UT_RESULT UTManager::ConfigPublicSdkParam(const tagUTPublicSdkParam *param)
 {
     if (param == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
-    UT_LOGI("IN. empty:%d", uuid.empty() ? 1 : 0);
+    ParamFields &p = m_params.Locked();
+    UT_LOGI("IN. empty:%d", p.uuid.empty() ? 1 : 0);
     struct Slot {
         const char *text;
         std::string *field;
     };
     const Slot slots[] = {
-        {param->account, &account},   {param->uuid, &uuid},         {param->cloudusgIp, &cloudusgIp},
-        {param->sbcIp, &sbcIp},       {param->reserve1, &reserve1}, {param->reserve2, &reserve2},
-        {param->reserve3, &reserve3}, {param->reserve4, &reserve4}, {param->reserve5, &reserve5},
+        {param->account, &p.account},   {param->uuid, &p.uuid},         {param->cloudusgIp, &p.cloudusgIp},
+        {param->sbcIp, &p.sbcIp},       {param->reserve1, &p.reserve1}, {param->reserve2, &p.reserve2},
+        {param->reserve3, &p.reserve3}, {param->reserve4, &p.reserve4}, {param->reserve5, &p.reserve5},
     };
     for (const Slot &slot : slots) {
         if (slot.text == nullptr || slot.text[0] == '\0') continue;  // keep what was there
         *slot.field = slot.text;
         EraseNewlines(*slot.field);
-        if (slot.field == &reserve1) UT_LOGI("SetData reserve1: %s", reserve1.c_str());
+        if (slot.field == &p.reserve1) UT_LOGI("SetData reserve1: %s", p.reserve1.c_str());
     }
     BuildReserves();
-    if (!uuid.empty() && !PersistPublicSdkParams()) {
+    if (!p.uuid.empty() && !PersistPublicSdkParams()) {
         UT_LOGE("new error!");
         return UT_FAILED;
     }
@@ -171,13 +168,14 @@ OST_UT_RESULT UTManager::ClearConfigPublicSdkParam()
     LumConfigCache entries[kPublicSdkEntryCount];
     {
         ParamGuard guard(ParamLock());
-        for (std::string *field : {&uuid, &account, &cloudusgIp, &sbcIp, &reserve1, &reserve2, &reserve3,
-                                   &reserve4, &reserve5, &reserves}) {
+        ParamFields &p = m_params.Locked();
+        for (std::string *field : {&p.uuid, &p.account, &p.cloudusgIp, &p.sbcIp, &p.reserve1, &p.reserve2, &p.reserve3,
+                                   &p.reserve4, &p.reserve5, &p.reserves}) {
             field->clear();
         }
         FillPublicSdkEntries(entries, kPublicSdkEntryCount);
     }
-    AddConfigCacheFunc add = m_addCacheFunc.load();
+    AddConfigCacheFunc add = m_cacheHooks.Add();
     if (add != nullptr) {
         int32_t ret = add(entries, kPublicSdkEntryCount);
         if (ret != 0) UT_LOGE("BatchAddConfigCache failed. errorCode:%d", ret);
@@ -194,7 +192,8 @@ OST_UT_RESULT UTManager::ConfigContextPublicParam(const tagUTContextPublicParam 
                                    param->context9,  param->context10, param->context11, param->context12,
                                    param->context13, param->context14};
     ParamGuard guard(ParamLock());
-    for (size_t i = 0; i < 14; ++i) m_context[i] = Text(texts[i]);
+    ParamFields &p = m_params.Locked();
+    for (size_t i = 0; i < 14; ++i) p.m_context[i] = Text(texts[i]);
     return UT_SUCCESS;
 }
 
@@ -207,18 +206,19 @@ OST_UT_RESULT UTManager::ConfigBrioContextPublicParam(const tagUTBrioContextPubl
                                    param->context9,  param->context10, param->context11, param->context12,
                                    param->context13, param->context14};
     ParamGuard guard(ParamLock());
-    for (size_t i = 0; i < 14; ++i) m_context[i] = Text(texts[i]);
-    m_suite[0] = Text(param->context15);
-    m_suite[1] = Text(param->context16);
-    m_suite[2] = Text(param->context17);
-    m_contextConfigured = true;
+    ParamFields &p = m_params.Locked();
+    for (size_t i = 0; i < 14; ++i) p.m_context[i] = Text(texts[i]);
+    p.m_suite[0] = Text(param->context15);
+    p.m_suite[1] = Text(param->context16);
+    p.m_suite[2] = Text(param->context17);
+    m_params.SetContextConfigured(true);
     BuildReserves();
     // Held-back records go out now, under the parameter lock, so they precede any later record.
-    if (!m_userCache.empty()) {
+    if (m_caches.UserCount() != 0) {
         FlushUserCache();
-        m_userCache.clear();
+        m_caches.ClearUser();
         AddCacheMediaTrack();
-        m_mediaCache.clear();
+        m_caches.ClearMedia();
     }
     UT_LOGI("use time: %llu", static_cast<unsigned long long>(PAL_GetSystemTime() - start));
     return UT_SUCCESS;
@@ -231,9 +231,10 @@ OST_UT_RESULT UTManager::SetConfInfo(const tagUTConfInfoParam *param)
         return UT_FAILED;
     }
     ParamGuard guard(ParamLock());
-    if (param->confuuid != nullptr) m_confuuid = param->confuuid;
-    if (param->pid != nullptr) m_pid = param->pid;
-    UT_LOGI("confuuid:%s, pid:%s", m_confuuid.c_str(), m_pid.c_str());
+    ParamFields &p = m_params.Locked();
+    if (param->confuuid != nullptr) p.m_confuuid = param->confuuid;
+    if (param->pid != nullptr) p.m_pid = param->pid;
+    UT_LOGI("confuuid:%s, pid:%s", p.m_confuuid.c_str(), p.m_pid.c_str());
     BuildReserves();
     return UT_SUCCESS;
 }
@@ -244,9 +245,10 @@ OST_UT_RESULT UTManager::SetParticipantInfo(const tagUTParticipantInfo *param)
     std::string participantId = Text(param->participantId);
     UT_LOGI("M%uT%u, participantId(%s)", param->mNumber, param->tNumber, participantId.c_str());
     ParamGuard guard(ParamLock());
-    m_mNumber = param->mNumber;
-    m_tNumber = param->tNumber;
-    m_participantId = std::move(participantId);
+    ParamFields &p = m_params.Locked();
+    p.m_mNumber = param->mNumber;
+    p.m_tNumber = param->tNumber;
+    p.m_participantId = std::move(participantId);
     return UT_SUCCESS;
 }
 
@@ -254,8 +256,9 @@ OST_UT_RESULT UTManager::SetStunInfo(const char *address, uint16_t port)
 {
     if (address == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
-    m_stunAddr = address;
-    m_stunPort = port;
+    ParamFields &p = m_params.Locked();
+    p.m_stunAddr = address;
+    p.m_stunPort = port;
     return UT_SUCCESS;
 }
 
@@ -263,10 +266,11 @@ OST_UT_RESULT UTManager::UpdateOpsAddress(const char *address, bool isProxyOff)
 {
     if (address == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
+    ParamFields &p = m_params.Locked();
     UT_LOGI("opsAddr: [%s]", MiddleMask(address).c_str());
-    m_uploadParam.serverAddr = address;
-    m_uploadParam.isProxyOff = isProxyOff;
-    if (!m_uploadParam.serverAddr.empty()) ost_http_add_crl_check_url(address);
+    p.m_uploadParam.serverAddr = address;
+    p.m_uploadParam.isProxyOff = isProxyOff;
+    if (!p.m_uploadParam.serverAddr.empty()) ost_http_add_crl_check_url(address);
     return UT_SUCCESS;
 }
 
@@ -275,8 +279,9 @@ OST_UT_RESULT UTManager::UpdateAccessDesc(const char *desc)
     if (desc == nullptr) return UT_FAILED;
     UT_LOGI("desc: %s", desc);
     ParamGuard guard(ParamLock());
-    m_context[11] = desc;
-    m_context[12] = desc;
+    ParamFields &p = m_params.Locked();
+    p.m_context[11] = desc;
+    p.m_context[12] = desc;
     return UT_SUCCESS;
 }
 
@@ -290,8 +295,9 @@ OST_UT_RESULT UTManager::SetCertInfo(const tagUTCertInfo *param)
         return UT_FAILED;
     }
     ParamGuard guard(ParamLock());
-    m_uploadParam.certInfo.assign(param->certInfo, length);
-    m_uploadParam.certNumber = param->certNumber;
+    ParamFields &p = m_params.Locked();
+    p.m_uploadParam.certInfo.assign(param->certInfo, length);
+    p.m_uploadParam.certNumber = param->certNumber;
     return UT_SUCCESS;
 }
 
@@ -299,9 +305,10 @@ OST_UT_RESULT UTManager::GetCertInfo(tagUTCertInfo *param)
 {
     if (param == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
-    int ret = strcpy_s(param->certInfo, sizeof(param->certInfo), m_uploadParam.certInfo.c_str());
+    ParamFields &p = m_params.Locked();
+    int ret = strcpy_s(param->certInfo, sizeof(param->certInfo), p.m_uploadParam.certInfo.c_str());
     if (ret != 0) UT_LOGE(UT_SECURE_ERR_D, ret);
-    param->certNumber = m_uploadParam.certNumber;
+    param->certNumber = p.m_uploadParam.certNumber;
     return UT_SUCCESS;
 }
 
@@ -312,7 +319,8 @@ OST_UT_RESULT UTManager::GetVersion(char *buffer, int32_t size)
         return UT_SUCCESS;
     }
     ParamGuard guard(ParamLock());
-    int ret = strcpy_s(buffer, static_cast<size_t>(size), m_context[0].c_str());
+    ParamFields &p = m_params.Locked();
+    int ret = strcpy_s(buffer, static_cast<size_t>(size), p.m_context[0].c_str());
     if (ret != 0) UT_LOGE(UT_SECURE_ERR_D, ret);
     return UT_SUCCESS;
 }
@@ -320,32 +328,13 @@ OST_UT_RESULT UTManager::GetVersion(char *buffer, int32_t size)
 OST_UT_RESULT UTManager::SetTerminalType(const std::string &terminalType)
 {
     ParamGuard guard(ParamLock());
-    m_terminalType = terminalType;
+    ParamFields &p = m_params.Locked();
+    p.m_terminalType = terminalType;
     return UT_SUCCESS;
 }
 
-void UTManager::BuildReserves()
-{
-    ParamGuard guard(ParamLock());
-    // Plain concatenation, values inserted as they are: the server reads this exact shape.
-    std::string text;
-    text.reserve(64 + m_terminalType.size() + m_confuuid.size() + m_pid.size() + m_context[13].size());
-    text += "{\"";
-    text += kReservesTerminalType;
-    text += "\":\"" + m_terminalType + "\",\"";
-    text += kReservesConfuuid;
-    text += "\":\"" + m_confuuid + "\",\"";
-    text += kReservesPid;
-    text += "\":\"" + m_pid + "\",\"";
-    text += kReservesThirdAppVersion;
-    text += "\":\"" + m_context[13] + "\"}";
-    reserves = std::move(text);
-}
+void UTManager::BuildReserves() { m_params.BuildReserves(); }
 
-UpLoadParam UTManager::GetUploadParamCopy()
-{
-    ParamGuard guard(ParamLock());
-    return m_uploadParam;
-}
+UpLoadParam UTManager::GetUploadParamCopy() { return m_params.UploadParam(); }
 
 }  // namespace unified_track

@@ -15,21 +15,11 @@
 
 namespace unified_track {
 namespace {
-using ParamGuard = std::lock_guard<RecursiveLock>;
-
-std::shared_ptr<EventTrack> FindEvent(UTManager &manager, const std::string &eventName, bool erase)
-{
-    std::lock_guard<std::mutex> guard(manager.m_eventTableLock);
-    auto it = manager.m_eventTable.find(eventName);
-    if (it == manager.m_eventTable.end()) return nullptr;
-    std::shared_ptr<EventTrack> event = it->second;
-    if (erase) manager.m_eventTable.erase(it);
-    return event;
-}
+using ParamGuard = RecursiveGuard;
 
 size_t FinishedCount(EventTrack &event)
 {
-    std::lock_guard<std::mutex> guard(event.finishedLock);
+    MutexLock guard(event.finishedLock);
     return event.finished.size();
 }
 }  // namespace
@@ -41,10 +31,7 @@ OST_UT_RESULT UTManager::StartEvent(const std::string &eventName)
         UT_LOGE("start event while not inited");
         return UT_NOT_INITED;
     }
-    auto event = std::make_shared<EventTrack>();
-    event->startTime = PAL_GetSystemTime();
-    std::lock_guard<std::mutex> tableGuard(m_eventTableLock);
-    m_eventTable[eventName] = std::move(event);  // a restart drops the earlier clock and sub-events
+    m_events.Start(eventName, PAL_GetSystemTime());  // a restart drops the earlier clock and sub-events
     return UT_SUCCESS;
 }
 
@@ -55,12 +42,12 @@ void UTManager::AddSubEvent(const std::string &eventName, const ContextSubEventP
         UT_LOGE("start event while not inited");
         return;
     }
-    std::shared_ptr<EventTrack> event = FindEvent(*this, eventName, false);
+    std::shared_ptr<EventTrack> event = m_events.Find(eventName);
     if (!event) {
         UT_LOGE("no start event, %s", eventName.c_str());
         return;
     }
-    std::lock_guard<std::mutex> runningGuard(event->runningLock);
+    MutexLock runningGuard(event->runningLock);
     auto it = event->running.find(param.name);
     if (it == event->running.end()) {
         event->running.emplace(param.name, param.time);  // an end mark of an unknown sub-event starts it
@@ -73,7 +60,7 @@ void UTManager::AddSubEvent(const std::string &eventName, const ContextSubEventP
     uint64_t duration =
         param.time >= it->second ? param.time - it->second : std::numeric_limits<uint64_t>::max();
     {
-        std::lock_guard<std::mutex> finishedGuard(event->finishedLock);
+        MutexLock finishedGuard(event->finishedLock);
         event->finished.emplace_back(param.name, duration);
     }
     event->running.erase(it);
@@ -86,7 +73,7 @@ void UTManager::FinishEvent(const std::string &eventName, ContextSpecialParam pa
         UT_LOGE("finish event while not inited");
         return;
     }
-    std::shared_ptr<EventTrack> event = FindEvent(*this, eventName, true);
+    std::shared_ptr<EventTrack> event = m_events.Take(eventName);
     if (!event) {
         UT_LOGE("no start event, %s", eventName.c_str());
         return;
@@ -134,7 +121,7 @@ std::string UTManager::BuildSubEventJson(const std::shared_ptr<EventTrack> &even
     for (;;) {
         std::pair<std::string, uint64_t> item;
         {
-            std::lock_guard<std::mutex> guard(event->finishedLock);
+            MutexLock guard(event->finishedLock);
             if (event->finished.empty()) break;
             item = std::move(event->finished.front());
             event->finished.pop_front();
@@ -142,7 +129,7 @@ std::string UTManager::BuildSubEventJson(const std::shared_ptr<EventTrack> &even
         root[item.first] = Json::Value(static_cast<Json::UInt64>(item.second));
     }
     {
-        std::lock_guard<std::mutex> guard(event->runningLock);
+        MutexLock guard(event->runningLock);
         event->running.clear();
     }
     Json::StreamWriterBuilder writerBuilder;

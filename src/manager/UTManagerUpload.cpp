@@ -3,7 +3,6 @@
 // explicit upload trigger. Runs on the upload thread, except UploadUserTrack (command thread).
 #include <algorithm>
 #include <memory>
-#include <mutex>
 #include <new>
 #include <vector>
 
@@ -59,36 +58,28 @@ std::vector<std::string> ListZipFiles(const std::string &folder) {
 
 UTManager::UploadSnapshot UTManager::TakeUploadSnapshot() {
     UploadSnapshot snapshot;
-    std::lock_guard<RecursiveLock> param(ParamLock());
-    snapshot.param = m_uploadParam;
-    snapshot.userAgent = reserve2;
-    snapshot.uuid = uuid;
-    {
-        std::lock_guard<std::mutex> guard(m_packUuidLock);
-        m_packUuid = uuid;
-    }
+    RecursiveGuard param(ParamLock());
+    const ParamFields &p = m_params.Locked();
+    snapshot.param = p.m_uploadParam;
+    snapshot.userAgent = p.reserve2;
+    snapshot.uuid = p.uuid;
+    (void)m_files.PackUuid(&p.uuid);
     return snapshot;
 }
 
 void UTManager::RemoveStalePackFiles() {
-    struct Kind {
-        RecursiveLock &lock;
-        const std::string &folder;
-    };
-    const Kind kinds[] = {{UserFileLock(), m_userZipFolder},
-                          {MediaFileLock(), m_mediaZipFolder},
-                          {MmrFileLock(), m_mmrZipFolder}};
-    for (const Kind &kind : kinds) {
+    for (DotKind kind : {DotKind::kUser, DotKind::kMedia, DotKind::kMmr}) {
+        const std::string &folder = m_files.ZipFolder(kind);
         std::vector<std::string> names;
-        std::lock_guard<RecursiveLock> guard(kind.lock);
-        if (PAL_ScanDir(kind.folder.c_str(), &names, [](const PAL_DirEntry &e) {
+        RecursiveGuard guard(DotFiles::LockOf(kind));
+        if (PAL_ScanDir(folder.c_str(), &names, [](const PAL_DirEntry &e) {
                 return !e.isDir && e.name.size() > sizeof(kPackTempSuffix) - 1 &&
                        e.name.compare(e.name.size() - (sizeof(kPackTempSuffix) - 1), std::string::npos,
                                       kPackTempSuffix) == 0;
             }) <= 0) {
             continue;
         }
-        for (const std::string &name : names) (void)PAL_Remove(JoinZipPath(kind.folder, name).c_str());
+        for (const std::string &name : names) (void)PAL_Remove(JoinZipPath(folder, name).c_str());
     }
 }
 
@@ -96,20 +87,15 @@ void UTManager::PackOnTimer() {
     auto due = [](uint64_t last, uint64_t now) {
         return last != 0 && (now > last + kPackIntervalMs || now < last);
     };
-    uint64_t now = PAL_GetSystemTime();
-    if (due(m_lastUserPackTime.load(), now)) {
-        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
-        m_lastUserPackTime.store(now);
-    }
-    now = PAL_GetSystemTime();
-    if (due(m_lastMediaPackTime.load(), now)) {
-        CompressDotFileToZip(MediaFileLock(), m_mediaZipFolder, m_mediaDotFile);
-        m_lastMediaPackTime.store(now);
-    }
-    now = PAL_GetSystemTime();
-    if (due(m_lastMmrPackTime.load(), now)) {
-        (void)CompressMMRDotFileToZip();
-        m_lastMmrPackTime.store(now);
+    for (DotKind kind : {DotKind::kUser, DotKind::kMedia, DotKind::kMmr}) {
+        const uint64_t now = PAL_GetSystemTime();
+        if (!due(m_files.LastPack(kind), now)) continue;
+        if (kind == DotKind::kMmr) {
+            (void)CompressMMRDotFileToZip();
+        } else {
+            CompressDotFileToZip(DotFiles::LockOf(kind), m_files.ZipFolder(kind), m_files.DotFile(kind));
+        }
+        m_files.MarkPacked(kind, now);
     }
 }
 
@@ -118,7 +104,8 @@ int UTManager::UploadThread() {
     ost_http_set_thread_abort_check(&UploadShouldStop);
     CompressOldVersionFile();
     RemoveStalePackFiles();
-    const std::string folders[] = {m_userZipFolder, m_mediaZipFolder, m_mmrZipFolder};
+    const std::string folders[] = {m_files.ZipFolder(DotKind::kUser), m_files.ZipFolder(DotKind::kMedia),
+                                   m_files.ZipFolder(DotKind::kMmr)};
     const char *const paths[] = {kUserUrlPath, kMediaUrlPath, kMmrUrlPath};
 
     while (UploadRunning().load()) {
@@ -136,14 +123,14 @@ int UTManager::UploadThread() {
             if (!stopping && UploadZipFileListInFolder(folders[i], paths[i]) == kUploadRetryLater) retryLater = true;
         }
         if (stopping) break;
-        uint32_t sleepMs = m_uploadSleepMs.load();
+        uint32_t sleepMs = m_upload.SleepMs();
         if (!retryLater) {
             sleepMs = kBackoffStartMs;
         } else {
             if (sleepMs < kBackoffGrowBelowMs) sleepMs += kBackoffStepMs;
             UT_LOGE(kLogNetworkBackoff, static_cast<int>(sleepMs));
         }
-        m_uploadSleepMs.store(sleepMs);
+        m_upload.SetSleepMs(sleepMs);
         PAL_SleepMs(sleepMs);
     }
     UT_LOGI(kLogUploadEnd);
@@ -156,22 +143,12 @@ int UTManager::UploadZipFileListInFolder(const std::string &folder, const std::s
     std::vector<std::string> names = ListZipFiles(folder);
     size_t first = 0;
     if (names.size() > kMaxZipFilesPerFolder) {
-        std::string serverAddr;
-        {
-            std::lock_guard<RecursiveLock> param(ParamLock());
-            serverAddr = m_uploadParam.serverAddr;
-        }
+        const std::string serverAddr = m_params.UploadParam().serverAddr;
         first = names.size() - kMaxZipFilesPerFolder;
         for (size_t i = 0; i < first; ++i) {
             (void)PAL_Remove(JoinZipPath(folder, names[i]).c_str());
             UT_LOGI(kLogDeleteZip, names[i].c_str());
-            bool report = false;
-            {
-                std::lock_guard<std::mutex> guard(m_uploadStateLock);
-                report = (m_excessDeleteCount % kReportEvery) == 0;
-                ++m_excessDeleteCount;
-            }
-            if (report) {
+            if (m_upload.CountExcessDelete() % kReportEvery == 0) {
                 track_dotdata_delete_file(names[i].c_str(), kDeleteTypeExcessZip, 0, serverAddr.c_str(), -1);
             }
         }
@@ -236,12 +213,11 @@ int UTManager::UploadTrack(const std::string &zipPath, const std::string &urlPat
     const int ret = PAL_Remove(zipPath.c_str());
     if (ret != 0) {
         const int lastErr = PAL_GetLastErr();
-        std::lock_guard<std::mutex> guard(m_uploadStateLock);
-        if (m_zipRemoveFailCount % kReportEvery == 0) {
+        const uint32_t failures = m_upload.CountRemoveFailure();
+        if (failures % kReportEvery == 0) {
             UT_LOGW(kLogRemoveZipFailed, LogStream::FilterWord(zipPath, LOG_FILTER_PATH).c_str(), ret, lastErr,
-                    static_cast<int>(m_zipRemoveFailCount));
+                    static_cast<int>(failures));
         }
-        ++m_zipRemoveFailCount;
     }
     return kUploadDone;
 }
@@ -258,25 +234,14 @@ int UTManager::UploadFailedProcess(const std::string &zipPath, int code) {
     if (pos == std::string::npos || pos + 1 >= zipPath.size()) return kUploadUnreadable;
     const std::string name = zipPath.substr(pos + 1);
 
-    uint32_t count = 0;
-    {
-        std::lock_guard<std::mutex> guard(m_uploadStateLock);
-        count = ++m_uploadFailCounts[name];
-    }
-    std::string serverAddr;
-    {
-        std::lock_guard<RecursiveLock> param(ParamLock());
-        serverAddr = m_uploadParam.serverAddr;
-    }
+    const uint32_t count = m_upload.CountFailure(name);
+    const std::string serverAddr = m_params.UploadParam().serverAddr;
 
     int result = kUploadRetryLater;
     if (code == kHttpBadRequest || code == kLocalFileError) {
         result = kUploadRejected;
         if (count >= kFileErrorDeleteAfter) {
-            {
-                std::lock_guard<std::mutex> guard(m_uploadStateLock);
-                m_uploadFailCounts.erase(name);
-            }
+            m_upload.ForgetFailures(name);
             TryCopyErrorDotFileToLog(zipPath);
             (void)PAL_Remove(zipPath.c_str());
             UT_LOGE(kLogRemoteErrcode, PAL_GetLastErr());
@@ -284,16 +249,7 @@ int UTManager::UploadFailedProcess(const std::string &zipPath, int code) {
             UT_LOGE(kLogDeleteFileError, name.c_str());
         }
     }
-    bool tooMany = false;
-    {
-        std::lock_guard<std::mutex> guard(m_uploadStateLock);
-        auto it = m_uploadFailCounts.find(name);
-        if (it != m_uploadFailCounts.end() && it->second >= kAnyErrorDeleteAfter) {
-            m_uploadFailCounts.erase(it);
-            tooMany = true;
-        }
-    }
-    if (tooMany) {
+    if (m_upload.ForgetIfAtLeast(name, kAnyErrorDeleteAfter)) {
         (void)PAL_Remove(zipPath.c_str());
         UT_LOGE(kLogRemoteErrcode, PAL_GetLastErr());
         track_dotdata_delete_file(name.c_str(), kDeleteTypeTooManyFailures, code, serverAddr.c_str(), -1);
@@ -308,9 +264,10 @@ OST_UT_RESULT UTManager::UploadUserTrack() {
         UT_LOGE(kLogUploadNotInited);
         return UT_NOT_INITED;
     }
-    std::lock_guard<RecursiveLock> param(ParamLock());
-    if (!m_uploadParam.token.empty() || !m_uploadParam.jwtToken.empty()) {
-        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    RecursiveGuard param(ParamLock());
+    const UpLoadParam &upload = m_params.Locked().m_uploadParam;
+    if (!upload.token.empty() || !upload.jwtToken.empty()) {
+        CompressDotFileToZip(UserFileLock(), m_files.ZipFolder(DotKind::kUser), m_files.DotFile(DotKind::kUser));
         return UT_SUCCESS;
     }
     UT_LOGE(kLogUploadNoToken);

@@ -12,7 +12,7 @@
 
 namespace unified_track {
 namespace {
-using ParamGuard = std::lock_guard<RecursiveLock>;
+using ParamGuard = RecursiveGuard;
 
 // Appending this much text would carry a file that is still below the pack threshold past the
 // largest file a pack takes, and the records already in it would be discarded with it.
@@ -28,7 +28,7 @@ bool WouldOverfill(const std::string &file, size_t textBytes)
 
 void UTManager::AddUserTrack(const ContextSpecialParam &param)
 {
-    if (!m_dotSwitch.load()) return;
+    if (!m_params.DotSwitch()) return;
     ParamGuard guard(ParamLock());
     if (!IsInited()) {
         UT_LOGE("add track while not inited");
@@ -42,16 +42,15 @@ void UTManager::AddUserTrack(const ContextSpecialParam &param)
 OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
 {
     const uint64_t start = PAL_GetSystemTime();
-    if (!m_dotSwitch.load() ||
-        (!m_meetingSdkDotSwitch.load() && PAL_StriCmp(param.eventId.c_str(), kBlockedEventId) == 0)) {
+    if (!m_params.DotSwitch() ||
+        (!m_params.MeetingSdkSwitch() && PAL_StriCmp(param.eventId.c_str(), kBlockedEventId) == 0)) {
         UT_LOGI("AddUserTrack blocked! event:%s, arg2: %s, arg3: %s", param.event.c_str(), param.arg2.c_str(),
                 param.arg3.c_str());
         return UT_DOT_SWITCH_OFF;
     }
 
     ParamGuard guard(ParamLock());
-    if (!m_contextConfigured.load() && m_userCache.size() <= kUserCacheHoldLimit) {
-        m_userCache.push_back(param);
+    if (!m_params.ContextConfigured() && m_caches.HoldUser(param, kUserCacheHoldLimit)) {
         UT_LOGI("AddUserTrack event:%s, arg2: %s, arg3: %s", param.event.c_str(), param.arg2.c_str(),
                 param.arg3.c_str());
         return UT_SUCCESS;
@@ -64,16 +63,18 @@ OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
         UT_LOGE(kLogRecordTooLong, line.size());
         return UT_FAILED;
     }
-    if (param.event == kEventJoinConfLocal) UT_LOGI("join_conf_local corpId: [%s]", reserve1.c_str());
-
-    std::lock_guard<RecursiveLock> fileGuard(UserFileLock());
-    if (WouldOverfill(m_userDotFile, line.size())) {
-        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    if (param.event == kEventJoinConfLocal) {
+        UT_LOGI("join_conf_local corpId: [%s]", m_params.Locked().reserve1.c_str());
     }
-    int32_t length = AddDataToFile(m_userDotFile, line);
+
+    RecursiveGuard fileGuard(UserFileLock());
+    const std::string &dotFile = m_files.DotFile(DotKind::kUser);
+    const std::string &zipFolder = m_files.ZipFolder(DotKind::kUser);
+    if (WouldOverfill(dotFile, line.size())) CompressDotFileToZip(UserFileLock(), zipFolder, dotFile);
+    int32_t length = AddDataToFile(dotFile, line);
     if (length > kUserDotFilePackSize) {
         UT_LOGI("user track file size = %d byte, upload!", length);
-        CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+        CompressDotFileToZip(UserFileLock(), zipFolder, dotFile);
     }
     UT_LOGI("AddUserTrack event:%s, arg2: %s, arg3: %s, use time: %llu", param.event.c_str(), param.arg2.c_str(),
             param.arg3.c_str(), static_cast<unsigned long long>(PAL_GetSystemTime() - start));
@@ -83,7 +84,8 @@ OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
 std::string UTManager::BuildUserLine(const ContextSpecialParam &param)
 {
     ParamGuard guard(ParamLock());
-    if (uuid.empty()) GetCacheConfigSDKParamsFromDb();
+    const ParamFields &p = m_params.Locked();
+    if (p.uuid.empty()) GetCacheConfigSDKParamsFromDb();
 
     char item57[kCfgItemUserField10Size] = {};
     std::string field10;
@@ -91,30 +93,30 @@ std::string UTManager::BuildUserLine(const ContextSpecialParam &param)
         item57[sizeof(item57) - 1] = '\0';
         field10 = item57;
     }
-    if (field10.empty()) field10 = m_context[6];
+    if (field10.empty()) field10 = p.m_context[6];
 
     const std::string stamp = GetDiffTimeStamp(param.time);
     std::string line;
-    line.reserve(512 + reserves.size() + param.arg4.size());
+    line.reserve(512 + p.reserves.size() + param.arg4.size());
     auto field = [&line](const std::string &text) {
         line += text;
         line += kUserLineSeparator;
     };
     field(kUserLineVersion);
-    field(m_context[0]);
-    field(LastFourMask(m_context[1]));
-    for (size_t i = 2; i <= 5; ++i) field(m_context[i]);
-    field(uuid);
-    field(AllButFirstMask(account));
+    field(p.m_context[0]);
+    field(LastFourMask(p.m_context[1]));
+    for (size_t i = 2; i <= 5; ++i) field(p.m_context[i]);
+    field(p.uuid);
+    field(AllButFirstMask(p.account));
     field(field10);
-    for (size_t i = 7; i <= 12; ++i) field(m_context[i]);
+    for (size_t i = 7; i <= 12; ++i) field(p.m_context[i]);
     field(stamp);
-    field(cloudusgIp);
-    field(sbcIp);
-    field(reserve1);
-    for (const std::string &suite : m_suite) field(suite);
-    field(reserve5);
-    field(reserves);
+    field(p.cloudusgIp);
+    field(p.sbcIp);
+    field(p.reserve1);
+    for (const std::string &suite : p.m_suite) field(suite);
+    field(p.reserve5);
+    field(p.reserves);
     field(param.eventId);
     field(param.event);
     field(param.arg2);
@@ -126,22 +128,22 @@ std::string UTManager::BuildUserLine(const ContextSpecialParam &param)
 
 OST_UT_RESULT UTManager::FlushUserCache()
 {
-    if (!m_dotSwitch.load()) return UT_DOT_SWITCH_OFF;
+    if (!m_params.DotSwitch()) return UT_DOT_SWITCH_OFF;
     ParamGuard guard(ParamLock());
-    std::lock_guard<RecursiveLock> fileGuard(UserFileLock());
+    RecursiveGuard fileGuard(UserFileLock());
+    const std::string &dotFile = m_files.DotFile(DotKind::kUser);
+    const std::string &zipFolder = m_files.ZipFolder(DotKind::kUser);
     std::string text;
-    auto append = [this, &text]() {
-        if (WouldOverfill(m_userDotFile, text.size())) {
-            CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
-        }
-        if (AddDataToFile(m_userDotFile, text) > kUserDotFilePackSize) {
-            CompressDotFileToZip(UserFileLock(), m_userZipFolder, m_userDotFile);
+    auto append = [this, &text, &dotFile, &zipFolder]() {
+        if (WouldOverfill(dotFile, text.size())) CompressDotFileToZip(UserFileLock(), zipFolder, dotFile);
+        if (AddDataToFile(dotFile, text) > kUserDotFilePackSize) {
+            CompressDotFileToZip(UserFileLock(), zipFolder, dotFile);
         }
         text.clear();
     };
     // One append in the usual case; cached records that together would overfill the file go
     // in more than one, in order, so that none is discarded with an overfull file.
-    for (const ContextSpecialParam &param : m_userCache) {
+    for (const ContextSpecialParam &param : m_caches.UserRecords()) {
         std::string line = BuildUserLine(param);
         if (line.size() > kMaxRecordBytes) {
             UT_LOGE(kLogRecordTooLong, line.size());

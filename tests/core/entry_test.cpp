@@ -18,6 +18,7 @@
 
 namespace fs = std::filesystem;
 using namespace ut_core_test;
+using unified_track::DotKind;
 using unified_track::UTManager;
 
 namespace {
@@ -70,13 +71,13 @@ TEST(InitUnifiedTrack, MakesPrivateDotDataFoldersOnceAndASecondInitChangesNothin
     }
     UTManager &m = UTManager::GetInstance();
     EXPECT_TRUE(m.IsInited());
-    EXPECT_EQ(m.m_userZipFolder, root + "/user");
-    EXPECT_EQ(m.m_mediaZipFolder, root + "/media");
-    EXPECT_EQ(m.m_mmrZipFolder, root + "/mmr");
-    EXPECT_EQ(m.m_userDotFile, root + "/user_dot_data.dat");
-    EXPECT_EQ(m.m_mediaDotFile, root + "/media_dot_data.dat");
-    EXPECT_EQ(m.m_mmrDotFile, root + "/mmr_dot_data.dat");
-    EXPECT_FALSE(fs::exists(m.m_userDotFile));  // made by the first record only
+    EXPECT_EQ(m.Files().ZipFolder(DotKind::kUser), root + "/user");
+    EXPECT_EQ(m.Files().ZipFolder(DotKind::kMedia), root + "/media");
+    EXPECT_EQ(m.Files().ZipFolder(DotKind::kMmr), root + "/mmr");
+    EXPECT_EQ(m.Files().DotFile(DotKind::kUser), root + "/user_dot_data.dat");
+    EXPECT_EQ(m.Files().DotFile(DotKind::kMedia), root + "/media_dot_data.dat");
+    EXPECT_EQ(m.Files().DotFile(DotKind::kMmr), root + "/mmr_dot_data.dat");
+    EXPECT_FALSE(fs::exists(m.Files().DotFile(DotKind::kUser)));  // made by the first record only
     EXPECT_TRUE(UTManager::UploadRunning().load());
     EXPECT_EQ(capture.Count("Start Init"), 1u);
     EXPECT_EQ(PAL_MSG_GetMsgLogCallback(), &PalMsgLogCallback);
@@ -86,7 +87,7 @@ TEST(InitUnifiedTrack, MakesPrivateDotDataFoldersOnceAndASecondInitChangesNothin
     EXPECT_EQ(InitUnifiedTrack(3, 0, 0, dir.file("log").c_str(), dir.file("b").c_str()), kOk);
     EXPECT_EQ(ThreadCount(), base + 2);
     EXPECT_FALSE(fs::exists(dir.file("b/dotdata")));
-    EXPECT_EQ(m.m_userDotFile, root + "/user_dot_data.dat");
+    EXPECT_EQ(m.Files().DotFile(DotKind::kUser), root + "/user_dot_data.dat");
 }
 
 TEST(InitUnifiedTrack, BadArgumentsOrA252CharacterDataPathFailWithoutCreatingAnything) {
@@ -116,7 +117,7 @@ TEST(InitUnifiedTrack, BadArgumentsOrA252CharacterDataPathFailWithoutCreatingAny
 
     EXPECT_EQ(InitUnifiedTrack(2, 0, 0, log.c_str(), fits.c_str()), kOk);
     EXPECT_TRUE(fs::is_directory(fits + "/dotdata/mmr"));
-    EXPECT_EQ(UTManager::GetInstance().m_userDotFile, fits + "/dotdata/user_dot_data.dat");
+    EXPECT_EQ(UTManager::GetInstance().Files().DotFile(DotKind::kUser), fits + "/dotdata/user_dot_data.dat");
 }
 
 TEST(InitUnifiedTrack, AFailedManagerInitAllowsARetryAndUnmakeableFoldersAreOnlyLogged) {
@@ -194,7 +195,7 @@ TEST(CheckAppId, OnlySuiteIdentifiersRegisterTheDotDataCallback) {
 TEST(CorpTrustAppId, CopiesContextField7AndRejectsBadBuffers) {
     {
         std::lock_guard<unified_track::RecursiveLock> lock(UTManager::ParamLock());
-        UTManager::GetInstance().m_context[6] = "corp-trust-4711";
+        UTManager::GetInstance().Params().Locked().m_context[6] = "corp-trust-4711";
     }
     LogCapture capture;
     char buffer[32] = {'z'};

@@ -20,7 +20,7 @@ namespace {
 // the reading one not yet.
 uint32_t ExecutedCount() {
     uint32_t n = 0;
-    Sync([&n] { return n = UTManager::GetInstance().m_msgCounters[9].load(), kOk; });
+    Sync([&n] { return n = UTManager::GetInstance().Counters().Get(9), kOk; });
     return n;
 }
 }  // namespace

@@ -18,6 +18,16 @@
 
 namespace ut_delivery {
 
+using unified_track::DotKind;
+// Where the manager keeps the dot file and the zip folder of a kind.
+inline const std::string &DotFileOf(DotKind kind) {
+    return unified_track::UTManager::GetInstance().Files().DotFile(kind);
+}
+inline const std::string &ZipFolderOf(DotKind kind) {
+    return unified_track::UTManager::GetInstance().Files().ZipFolder(kind);
+}
+
+
 using unified_track::RecursiveLock;
 using unified_track::UTManager;
 
@@ -102,12 +112,13 @@ protected:
         UTManager &m = mgr();
         ASSERT_TRUE(m.InitFolderPath((tmp_.path() + "/dotdata").c_str()));
         // What Init would switch on (each test runs in a process of its own).
-        m.m_bInited.store(true);
-        m.m_dotSwitch.store(true);
-        m.m_meetingSdkDotSwitch.store(true);
-        m.m_uploadSleepMs.store(200);
+        m.MarkInited(true);
+        unified_track::SwitchState switches = m.Params().Switches();
+        switches.dot = switches.meetingSdk = true;
+        m.Params().RestoreSwitches(switches);
+        m.Upload().SetSleepMs(200);
         std::lock_guard<RecursiveLock> lock(UTManager::ParamLock());
-        m.uuid = "uuid-1";
+        m.Params().Locked().uuid = "uuid-1";
     }
     void TearDown() override {
         StopThread();
@@ -121,7 +132,7 @@ protected:
 
     void PointAt(int port, const std::string &caFile) {
         std::lock_guard<RecursiveLock> lock(UTManager::ParamLock());
-        auto &p = mgr().m_uploadParam;
+        auto &p = mgr().Params().Locked().m_uploadParam;
         p.serverAddr = "127.0.0.1";
         p.port = static_cast<uint16_t>(port);
         p.token = "tok";

@@ -20,18 +20,18 @@ namespace {
 class IntegrityTest : public ManagerFixture {
 protected:
     void PackUser() {
-        mgr().CompressDotFileToZip(UTManager::UserFileLock(), mgr().m_userZipFolder, mgr().m_userDotFile);
+        mgr().CompressDotFileToZip(UTManager::UserFileLock(), ZipFolderOf(DotKind::kUser), DotFileOf(DotKind::kUser));
     }
     // The "data" member of every user zip file in age order, then what the dot file still holds.
     std::string AllUserData() {
         std::string all;
-        for (const std::string &name : ListDir(mgr().m_userZipFolder)) {
+        for (const std::string &name : ListDir(ZipFolderOf(DotKind::kUser))) {
             Json::Value v;
-            std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(mgr().m_userZipFolder + "/" + name)));
+            std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(ZipFolderOf(DotKind::kUser) + "/" + name)));
             EXPECT_TRUE(in >> v) << name;
             all += v["data"].asString();
         }
-        if (Exists(mgr().m_userDotFile)) all += ut_test::ReadFile(mgr().m_userDotFile);
+        if (Exists(DotFileOf(DotKind::kUser))) all += ut_test::ReadFile(DotFileOf(DotKind::kUser));
         return all;
     }
     unified_track::ContextSpecialParam Event(const std::string &arg2) {
@@ -63,7 +63,7 @@ private:
 };
 
 TEST_F(IntegrityTest, AnAppendOnAFullDiskLeavesNoFragmentAndReportsTheWriteFailure) {
-    const std::string &dot = mgr().m_userDotFile;
+    const std::string &dot = DotFileOf(DotKind::kUser);
     ASSERT_EQ(5, mgr().AddDataToFile(dot, "rec1\n"));
     {
         ut_test::LogCapture log;
@@ -96,28 +96,28 @@ TEST_F(IntegrityTest, InvalidUtf8BytesBecomeOneReplacementEachAndSwallowNothing)
         raw += r.raw;
         packed += r.packed;
     }
-    WriteFile(mgr().m_userDotFile, raw);
+    WriteFile(DotFileOf(DotKind::kUser), raw);
     PackUser();
     EXPECT_EQ(packed, AllUserData());
-    EXPECT_FALSE(Exists(mgr().m_userDotFile));
+    EXPECT_FALSE(Exists(DotFileOf(DotKind::kUser)));
 }
 
 TEST_F(IntegrityTest, AUserFileOfExactlyTheThresholdWaitsOneByteMoreIsPacked) {
-    mgr().m_contextConfigured.store(true);
+    mgr().Params().SetContextConfigured(true);
     const auto event = Event("threshold");
     const std::string line = mgr().BuildUserLine(event);
     ASSERT_LT(line.size(), 9216u);
-    WriteFile(mgr().m_userDotFile, std::string(9216 - line.size() - 1, 'f') + "\n");
+    WriteFile(DotFileOf(DotKind::kUser), std::string(9216 - line.size() - 1, 'f') + "\n");
     mgr().DoAddUserTrack(event);
-    EXPECT_EQ(9216u, ut_test::ReadFile(mgr().m_userDotFile).size());
-    EXPECT_TRUE(ListDir(mgr().m_userZipFolder).empty());
+    EXPECT_EQ(9216u, ut_test::ReadFile(DotFileOf(DotKind::kUser)).size());
+    EXPECT_TRUE(ListDir(ZipFolderOf(DotKind::kUser)).empty());
     mgr().DoAddUserTrack(Event("x"));
-    EXPECT_FALSE(Exists(mgr().m_userDotFile));
-    EXPECT_EQ(1u, ListDir(mgr().m_userZipFolder).size());
+    EXPECT_FALSE(Exists(DotFileOf(DotKind::kUser)));
+    EXPECT_EQ(1u, ListDir(ZipFolderOf(DotKind::kUser)).size());
 }
 
 TEST_F(IntegrityTest, AppendsRacingPacksOfTheSameFileLoseAndDuplicateNoRecord) {
-    mgr().m_contextConfigured.store(true);
+    mgr().Params().SetContextConfigured(true);
     constexpr int kEvents = 1500;
     std::atomic<bool> appending{true};
     std::thread packer([&] {
@@ -147,7 +147,7 @@ TEST_F(IntegrityTest, AppendsRacingPacksOfTheSameFileLoseAndDuplicateNoRecord) {
     EXPECT_EQ(static_cast<size_t>(kEvents), lines);
     ASSERT_EQ(static_cast<size_t>(kEvents), seen.size());
     for (const auto &s : seen) ASSERT_EQ(1, s.second) << "record " << s.first;
-    EXPECT_GT(ListDir(mgr().m_userZipFolder).size(), 1u);
+    EXPECT_GT(ListDir(ZipFolderOf(DotKind::kUser)).size(), 1u);
 }
 
 TEST_F(IntegrityTest, TimeStampsTakeTheOffsetOfTheirOwnInstantWhereDaylightSavingRunsBackwards) {
@@ -184,7 +184,7 @@ TEST_F(IntegrityTest, TheOldLayoutErrorKeepsTheFileNameAndMasksTheFolders) {
     ASSERT_TRUE(mgr().InitFolderPath(tmp_.file("flat").c_str()));
     mgr().CompressOldVersionFile();
     const std::string expected =
-        "old version path error: " + LogStream::FilterWord(mgr().m_userDotFile, LOG_FILTER_PATH);
+        "old version path error: " + LogStream::FilterWord(DotFileOf(DotKind::kUser), LOG_FILTER_PATH);
     EXPECT_EQ(1u, log.Count(expected)) << expected;
     EXPECT_NE(std::string::npos, expected.find("/user_dot_data.dat"));
 }

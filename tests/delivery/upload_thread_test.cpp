@@ -20,14 +20,14 @@ protected:
         ManagerFixture::SetUp();
         PointAt(server_.Port(), server_.CaFile());
     }
-    std::string User(const std::string &name) { return mgr().m_userZipFolder + "/" + name; }
+    std::string User(const std::string &name) { return ZipFolderOf(DotKind::kUser) + "/" + name; }
 
     // The deletion reports, as they reached the record path (held in the user cache).
     std::vector<Json::Value> DeleteReports() {
         DrainCommands();
         std::vector<Json::Value> out;
         std::lock_guard<RecursiveLock> lock(UTManager::ParamLock());
-        for (const auto &e : mgr().m_userCache) {
+        for (const auto &e : mgr().Caches().UserRecords()) {
             Json::Value v;
             if (e.event == "ut_event_dotdata_delete_zip" && (std::istringstream(e.arg4) >> v) && v.isMember("deleteFileName"))
                 out.push_back(v);
@@ -43,7 +43,7 @@ TEST_F(UploadThreadTest, AFolderOf1005KeepsTheNewest1000AndUploadsThemOldestFirs
     std::vector<std::string> names;
     for (int i = 0; i < 1005; ++i) {
         names.push_back(std::to_string(1700000000000ull + static_cast<uint64_t>(i) * 7) + ".gz");
-        PutZip(mgr().m_userZipFolder, names.back(), names.back());
+        PutZip(ZipFolderOf(DotKind::kUser), names.back(), names.back());
     }
     StartThread();
     ASSERT_EQ(200u, clock_.NextSleep());
@@ -56,7 +56,7 @@ TEST_F(UploadThreadTest, AFolderOf1005KeepsTheNewest1000AndUploadsThemOldestFirs
         ASSERT_EQ("/v1/ops/client/report/product", reqs[i].path);
     }
     for (int i = 0; i < 5; ++i) EXPECT_EQ(1u, log.Count("delete zip file: " + names[i]));
-    EXPECT_TRUE(ListDir(mgr().m_userZipFolder).empty());
+    EXPECT_TRUE(ListDir(ZipFolderOf(DotKind::kUser)).empty());
     auto reports = DeleteReports();
     ASSERT_EQ(1u, reports.size());  // the first deletion of the process, then every 512th
     EXPECT_EQ(names[0], reports[0]["deleteFileName"].asString());
@@ -69,9 +69,9 @@ TEST_F(UploadThreadTest, RejectionsDeleteOnTheThirdNetworkErrorsBackOffUntilAGoo
     ut_test::LogCapture log;
     // Each pass sends all three, user files oldest first: a is rejected three times, b twice and
     // then taken; the MMR file meets a 503 once.
-    const std::string a = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "a");
-    const std::string b = PutZip(mgr().m_userZipFolder, "1700000000001.gz", "b");
-    const std::string mmr = mgr().m_mmrZipFolder + "/1700000000002.gz";
+    const std::string a = PutZip(ZipFolderOf(DotKind::kUser), "1700000000000.gz", "a");
+    const std::string b = PutZip(ZipFolderOf(DotKind::kUser), "1700000000001.gz", "b");
+    const std::string mmr = ZipFolderOf(DotKind::kMmr) + "/1700000000002.gz";
     WriteFile(mmr, ut_test::GzipBytes("[{\"m\":1}]"));
     server_.Script({{400}, {400}, {503}, {400}, {400}, {200}, {400}, {200}});
     StartThread();
@@ -83,7 +83,7 @@ TEST_F(UploadThreadTest, RejectionsDeleteOnTheThirdNetworkErrorsBackOffUntilAGoo
     EXPECT_TRUE(Exists(a) && Exists(b) && !Exists(mmr));
     clock_.Advance(200);
     ASSERT_EQ(200u, clock_.NextSleep());
-    EXPECT_TRUE(ListDir(mgr().m_userZipFolder).empty());
+    EXPECT_TRUE(ListDir(ZipFolderOf(DotKind::kUser)).empty());
     ASSERT_TRUE(server_.WaitForCompleted(8));
     const auto reqs = server_.Requests();
     ASSERT_EQ(8u, reqs.size());
@@ -100,7 +100,7 @@ TEST_F(UploadThreadTest, RejectionsDeleteOnTheThirdNetworkErrorsBackOffUntilAGoo
 
 TEST_F(UploadThreadTest, FailuresBackOffUpToTheLimitAndTheHundredthDeletes) {
     ut_test::LogCapture log;
-    const std::string zip = PutZip(mgr().m_mediaZipFolder, "1700000000000.gz", "m");
+    const std::string zip = PutZip(ZipFolderOf(DotKind::kMedia), "1700000000000.gz", "m");
     server_.Script(std::vector<ut_test::Answer>(100, ut_test::Answer{500, false}));
     StartThread();
     uint32_t expected = 200;
@@ -124,13 +124,13 @@ TEST_F(UploadThreadTest, BadFilesAreRetriedThreeTimesWithoutHoldingUpGoodOnes) {
     const std::string full = ut_test::GzipBytes(Envelope("cut"));
     WriteFile(User("1700000000003.gz"), full.substr(0, full.size() / 2));               // truncated
     ASSERT_EQ(0, ::symlink("/nonexistent/target", User("1700000000004.gz").c_str()));  // unreadable
-    PutZip(mgr().m_userZipFolder, "1700000000005.gz", "good");
+    PutZip(ZipFolderOf(DotKind::kUser), "1700000000005.gz", "good");
     StartThread();
     for (int pass = 1; pass <= 3; ++pass) {
         ASSERT_EQ(200u, clock_.NextSleep()) << pass;
         clock_.Advance(200);
     }
-    EXPECT_TRUE(ListDir(mgr().m_userZipFolder).empty());
+    EXPECT_TRUE(ListDir(ZipFolderOf(DotKind::kUser)).empty());
     // Only the two that reached the server were sent, three times each; the good one once.
     ASSERT_TRUE(server_.WaitForCompleted(7));
     auto reqs = server_.Requests();
@@ -145,10 +145,10 @@ TEST_F(UploadThreadTest, BadFilesAreRetriedThreeTimesWithoutHoldingUpGoodOnes) {
 }
 
 TEST_F(UploadThreadTest, MissingResetAndSlowServersKeepTheFileAndTheRetryRepeatsTheRequestId) {
-    const std::string zip = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "x");
+    const std::string zip = PutZip(ZipFolderOf(DotKind::kUser), "1700000000000.gz", "x");
     {
         std::lock_guard<RecursiveLock> lock(UTManager::ParamLock());
-        mgr().m_uploadParam.serverAddr.clear();
+        mgr().Params().Locked().m_uploadParam.serverAddr.clear();
     }
     StartThread();
     ASSERT_EQ(1000u, clock_.NextSleep());  // without an address it only polls
@@ -179,7 +179,7 @@ TEST_F(UploadThreadTest, MissingResetAndSlowServersKeepTheFileAndTheRetryRepeats
 }
 
 TEST_F(UploadThreadTest, OnlyA200DeletesA204KeepsTheFileAndBacksOff) {
-    const std::string zip = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "x");
+    const std::string zip = PutZip(ZipFolderOf(DotKind::kUser), "1700000000000.gz", "x");
     server_.Script({{204}});
     StartThread();
     ASSERT_EQ(1200u, clock_.NextSleep());
@@ -208,12 +208,12 @@ TEST_F(UploadThreadTest, ABodyTheServerTookIsNotSentAgainWhenItsFileCannotBeRemo
     ut_test::LogCapture log;
     NoZipRemoval readOnly;
     unified_track::ScopedFileOps guard(&readOnly);
-    const std::string zip = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "taken");
+    const std::string zip = PutZip(ZipFolderOf(DotKind::kUser), "1700000000000.gz", "taken");
     StartThread();
     for (int pass = 1; pass <= 3; ++pass) {
         ASSERT_EQ(200u, clock_.NextSleep()) << pass;
         // A new body in the same folder still goes out.
-        if (pass == 3) PutZip(mgr().m_userZipFolder, "1700000000001.gz", "new");
+        if (pass == 3) PutZip(ZipFolderOf(DotKind::kUser), "1700000000001.gz", "new");
         clock_.Advance(200);
     }
     ASSERT_EQ(200u, clock_.NextSleep());
@@ -231,7 +231,7 @@ TEST_F(UploadThreadTest, ABodyTheServerTookIsNotSentAgainWhenItsFileCannotBeRemo
 }
 
 TEST_F(UploadThreadTest, StoppingAbortsARequestInFlightAndKeepsTheFile) {
-    const std::string zip = PutZip(mgr().m_userZipFolder, "1700000000000.gz", "x");
+    const std::string zip = PutZip(ZipFolderOf(DotKind::kUser), "1700000000000.gz", "x");
     server_.Script({{200, true}});
     StartThread();
     ASSERT_TRUE(server_.WaitForArrivals(1));
@@ -244,20 +244,20 @@ TEST_F(UploadThreadTest, StoppingAbortsARequestInFlightAndKeepsTheFile) {
 }
 
 TEST_F(UploadThreadTest, TheTimerPacksOnlyKindsPackedBefore) {
-    WriteFile(mgr().m_userDotFile, "u1\n");
-    WriteFile(mgr().m_mediaDotFile, "m1\n");
-    mgr().m_lastUserPackTime.store(0);
-    mgr().m_lastMediaPackTime.store(clock_.SystemTimeMs());
+    WriteFile(DotFileOf(DotKind::kUser), "u1\n");
+    WriteFile(DotFileOf(DotKind::kMedia), "m1\n");
+    mgr().Files().MarkPacked(DotKind::kUser, 0);
+    mgr().Files().MarkPacked(DotKind::kMedia, clock_.SystemTimeMs());
     StartThread();
     ASSERT_EQ(200u, clock_.NextSleep());
     EXPECT_EQ(0u, server_.Arrivals());  // not yet a minute
     clock_.Advance(60001);
     ASSERT_EQ(200u, clock_.NextSleep());
-    EXPECT_TRUE(Exists(mgr().m_userDotFile));
-    EXPECT_FALSE(Exists(mgr().m_mediaDotFile));
+    EXPECT_TRUE(Exists(DotFileOf(DotKind::kUser)));
+    EXPECT_FALSE(Exists(DotFileOf(DotKind::kMedia)));
     ASSERT_TRUE(server_.WaitForCompleted(1));
     EXPECT_EQ(Envelope("m1\n"), server_.Requests().at(0).body);
-    EXPECT_EQ(clock_.SystemTimeMs(), mgr().m_lastMediaPackTime.load());
+    EXPECT_EQ(clock_.SystemTimeMs(), mgr().Files().LastPack(DotKind::kMedia));
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ ContextSpecialParam Record(const std::string &eventId, const std::string &payloa
 
 size_t MediaCacheSize() {
     std::lock_guard<unified_track::RecursiveLock> lock(UTManager::ParamLock());
-    return UTManager::GetInstance().m_mediaCache.size();
+    return UTManager::GetInstance().Caches().MediaCount();
 }
 std::string LastLine(const std::string &content) {
     const size_t start = content.rfind('\n', content.size() < 2 ? 0 : content.size() - 2);

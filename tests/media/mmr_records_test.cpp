@@ -14,7 +14,7 @@ using namespace media_test;
 using unified_track::UTManager;
 
 namespace {
-uint32_t Counter(uint32_t i) { return UTManager::GetInstance().m_msgCounters[i].load(); }
+uint32_t Counter(uint32_t i) { return UTManager::GetInstance().Counters().Get(i); }
 OST_UT_RESULT AddMmr(const std::string &text) {
     return Track_AddMMRTrack(text.c_str(), static_cast<int32_t>(text.size() + 1), 0);
 }
@@ -25,7 +25,7 @@ TEST_F(MediaEnv, MmrPlaceholdersMaskingAndCounterHandOver) {
     ConfigureAll();
     Drain();
     for (uint32_t i : {11u, 0x80000000u, 0xFFFFFFFEu}) EXPECT_EQ(Track_MsgDotCount(i), UT_FAILED) << i;
-    UTManager::GetInstance().m_msgCounters[5].store(0xFFFFFFFFu);
+    UTManager::GetInstance().Counters().Set(5, 0xFFFFFFFFu);
     EXPECT_EQ(Track_MsgDotCount(5), UT_SUCCESS);  // wraps
     EXPECT_EQ(Counter(5), 0u);
     // Only all ones takes the counters back to zero.

@@ -19,7 +19,7 @@ TEST_F(ConfigCache, ReloadStopsWhenTheUuidQueryFailsElseStripsNewlinesAndRebuild
     ut_test::LogCapture cap;
     M().GetCacheConfigSDKParamsFromDb();
     EXPECT_TRUE(cap.Contains("QueryConfigCacheByKey failed. key:PublicSdkParamUuid errorCode:415000002"));
-    EXPECT_EQ(M().account, "keep");
+    EXPECT_EQ(WithParams([](auto &m) { return m.account; }), "keep");
     EXPECT_EQ(Reserves(), "as before") << "a failed uuid query stops the reload";
     WithCache([](FakeCache &c) {
         c.values["PublicSdkParamUuid"] = "u-1\n";
@@ -47,7 +47,7 @@ TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccoun
     ASSERT_EQ(calls[1].size(), 10u);
     for (const auto &entry : calls[1]) EXPECT_EQ(entry.second, "") << entry.first;
     EXPECT_TRUE(cap.Contains("BatchAddConfigCache failed. errorCode:12"));
-    EXPECT_EQ(M().uuid + Reserves(), "");
+    EXPECT_EQ(WithParams([](auto &m) { return m.uuid; }) + Reserves(), "");
 
     WithParams([](auto &m) { m.uuid = "still"; });
     EXPECT_EQ(Track_DelUserInfo(), 0u);
@@ -55,7 +55,7 @@ TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccoun
               (std::vector<std::string>{"PublicSdkParamUuid", "PublicSdkParamAccount"}));
     EXPECT_TRUE(cap.Contains("delete uuid. ret:3"));
     EXPECT_TRUE(cap.Contains("delete account. ret:3"));
-    EXPECT_EQ(M().uuid, "still");
+    EXPECT_EQ(WithParams([](auto &m) { return m.uuid; }), "still");
 }
 
 TEST_F(ConfigCache, ErrorFileCopiesCountUpToElevenWhateverTheStoredCounter)

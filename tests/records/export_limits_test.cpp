@@ -48,10 +48,9 @@ TEST_F(ExportLimits, RecordTextsLongerThanTheLargestRecordAreRefusedWithALogLine
     }
     Drain();
     EXPECT_EQ(AllUserRecords(), "");
-    EXPECT_FALSE(fs::exists(M().m_mediaDotFile));
-    EXPECT_FALSE(fs::exists(M().m_mmrDotFile));
-    std::lock_guard<std::mutex> guard(M().m_eventTableLock);
-    EXPECT_TRUE(M().m_eventTable.empty());
+    EXPECT_FALSE(fs::exists(DotFileOf(DotKind::kMedia)));
+    EXPECT_FALSE(fs::exists(DotFileOf(DotKind::kMmr)));
+    EXPECT_TRUE(M().Events().Count() == 0);
 }
 
 TEST_F(ExportLimits, TextsUpToTheLargestRecordAreTakenAndTheMmrLengthMayCountTheNul)
@@ -65,8 +64,7 @@ TEST_F(ExportLimits, TextsUpToTheLargestRecordAreTakenAndTheMmrLengthMayCountThe
     EXPECT_EQ(Track_AddMMRTrack("abc", 4, 0), 0u);
     Drain();
     EXPECT_EQ(cap.Count("text too long, refused"), 0u);
-    std::lock_guard<std::mutex> guard(M().m_eventTableLock);
-    EXPECT_EQ(M().m_eventTable.count(full), 1u);
+    EXPECT_NE(M().Events().Find(full), nullptr);
 }
 
 TEST_F(ExportLimits, ANullTerminalTypeIsRefusedWithItsLogLineAndKeepsTheStoredOne)

@@ -44,10 +44,10 @@ TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)
     }
     EXPECT_TRUE(fs::exists(dir.file("user_dot_data.dat")) && fs::exists(dir.file("plain")));
 
-    auto &m = M();
     const std::pair<const std::string *, const std::string *> kinds[] = {
-        {&m.m_userDotFile, &m.m_userZipFolder}, {&m.m_mediaDotFile, &m.m_mediaZipFolder},
-        {&m.m_mmrDotFile, &m.m_mmrZipFolder}};
+        {&DotFileOf(DotKind::kUser), &ZipFolderOf(DotKind::kUser)},
+        {&DotFileOf(DotKind::kMedia), &ZipFolderOf(DotKind::kMedia)},
+        {&DotFileOf(DotKind::kMmr), &ZipFolderOf(DotKind::kMmr)}};
     for (auto [file, zips] : kinds) {
         PAL_AppendFile(file->c_str(), "r\n", 2);
         PAL_AppendFile((*zips + kPathSep + "123.gz").c_str(), "z", 1);

@@ -47,31 +47,33 @@ TEST_F(Params, ReservesIsRebuiltFromItsPartsWithoutEscaping)
     ASSERT_EQ(Track_ConfigContextPublicParam(&ctx), 0u);
     EXPECT_NE(Reserves().find("\"thirdAppVersion\":\"\""), std::string::npos);  // not rebuilt here
     EXPECT_EQ(Track_ConfigBrioContextPublicParam(Tmp(tagUTBrioContextPublicParam{})), kFailed);  // no context15
-    EXPECT_FALSE(M().m_contextConfigured.load());
+    EXPECT_FALSE(M().Params().ContextConfigured());
 }
 
 TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
 {
     auto &m = M();
     auto Touch = [](const std::string &path) { PAL_AppendFile(path.c_str(), "x\n", 2); };
-    for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) Touch(*f);
+    const std::string *const files[] = {&DotFileOf(DotKind::kUser), &DotFileOf(DotKind::kMedia),
+                                        &DotFileOf(DotKind::kMmr)};
+    for (const std::string *f : files) Touch(*f);
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);
-    for (const std::string *f : {&m.m_userDotFile, &m.m_mediaDotFile, &m.m_mmrDotFile}) {
+    for (const std::string *f : files) {
         EXPECT_EQ(PAL_IsFileExist(f->c_str()), 0) << *f;
     }
     EXPECT_TRUE(cap.Contains("user set upload false. clear old dot data"));
-    EXPECT_FALSE(m.m_dotSwitch.load());
-    Touch(m.m_userDotFile);
+    EXPECT_FALSE(m.Params().DotSwitch());
+    Touch(DotFileOf(DotKind::kUser));
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);  // later: packs, as switching on does
     EXPECT_TRUE(cap.Contains("upload user track. m_bIsUploadSeted: 1, upload: 0"));
     EXPECT_EQ(AllUserRecords(), "x\n");  // packed or still there, never deleted
     ASSERT_EQ(Track_ConfigDotSwitch(true), 0u);
-    EXPECT_FALSE(m.m_dotSwitch.load());  // upload is still off
+    EXPECT_FALSE(m.Params().DotSwitch());  // upload is still off
     ASSERT_EQ(Track_ConfigCustomParam(1), 0u);
-    EXPECT_TRUE(m.m_dotSwitch.load());
+    EXPECT_TRUE(m.Params().DotSwitch());
     ASSERT_EQ(Track_ConfigDotSwitch(false), 0u);
-    EXPECT_FALSE(m.m_dotSwitch.load());
+    EXPECT_FALSE(m.Params().DotSwitch());
 }
 
 TEST_F(Params, UploadParamStoresCredentialsAndProtectsTheProxy)

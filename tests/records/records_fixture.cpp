@@ -103,7 +103,7 @@ std::string AllUserRecords()
     Drain();
     std::lock_guard<RecursiveLock> guard(UTManager::UserFileLock());
     std::vector<std::string> zips;
-    PAL_ScanDir(M().m_userZipFolder.c_str(), &zips, [](const PAL_DirEntry &e) {
+    PAL_ScanDir(ZipFolderOf(DotKind::kUser).c_str(), &zips, [](const PAL_DirEntry &e) {
         return e.name.size() > 3 && e.name.compare(e.name.size() - 3, 3, ".gz") == 0;
     });
     std::sort(zips.begin(), zips.end(), [](const std::string &a, const std::string &b) {
@@ -112,13 +112,13 @@ std::string AllUserRecords()
     std::string all;
     for (const std::string &name : zips) {
         Json::Value root;
-        std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(M().m_userZipFolder + kPathSep + name)));
+        std::istringstream in(ut_test::GunzipBytes(ut_test::ReadFile(ZipFolderOf(DotKind::kUser) + kPathSep + name)));
         std::string errors;
         if (Json::parseFromStream(Json::CharReaderBuilder(), in, &root, &errors) && root.isObject()) {
             all += root["data"].asString();
         }
     }
-    return all + ut_test::ReadFile(M().m_userDotFile);
+    return all + ut_test::ReadFile(DotFileOf(DotKind::kUser));
 }
 
 std::vector<std::string> UserLines()
@@ -145,7 +145,7 @@ void RecordsTest::SetUp()
     OstClearGlobalCfg();
     Track_ClearConfigPublicSdkParam();
     Track_DelDotData();
-    WithParams([](UTManager &p) {
+    WithParams([](unified_track::ParamFields &p) {
         for (std::string *field : {&p.m_participantId, &p.m_stunAddr, &p.m_terminalType, &p.m_confuuid, &p.m_pid}) {
             field->clear();
         }
@@ -154,15 +154,15 @@ void RecordsTest::SetUp()
         p.m_uploadParam = unified_track::UpLoadParam();
         p.m_mNumber = p.m_tNumber = 0;
         p.m_stunPort = 0;
-        p.m_userCache.clear();
-        p.m_mediaCache.clear();
-        std::lock_guard<std::mutex> tableGuard(p.m_eventTableLock);
-        p.m_eventTable.clear();
     });
-    m.m_dotSwitch = m.m_uploadSwitch = m.m_appDotSwitch = m.m_meetingSdkDotSwitch = true;
-    m.m_contextConfigured = m.m_bIsUploadSeted = false;
-    std::lock_guard<std::mutex> guard(m.m_timeLock);
-    m.m_serverTimeMs = m.m_baseTimeMs = 0;
+    m.Caches().ClearUser();
+    m.Caches().ClearMedia();
+    m.Events().Clear();
+    unified_track::SwitchState switches;
+    switches.dot = switches.upload = switches.app = switches.meetingSdk = true;
+    switches.contextConfigured = switches.uploadSet = false;
+    m.Params().RestoreSwitches(switches);
+    m.Time().Set(0, 0);
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 

@@ -22,6 +22,16 @@
 
 namespace records_test {
 
+using unified_track::DotKind;
+// Where the manager keeps the dot file and the zip folder of a kind.
+inline const std::string &DotFileOf(DotKind kind) {
+    return unified_track::UTManager::GetInstance().Files().DotFile(kind);
+}
+inline const std::string &ZipFolderOf(DotKind kind) {
+    return unified_track::UTManager::GetInstance().Files().ZipFolder(kind);
+}
+
+
 constexpr uint64_t kStartWallMs = 1714979289010ULL;  // 2024-05-06 07:08:09.010 UTC
 constexpr OST_UT_RESULT kFailed = static_cast<OST_UT_RESULT>(UT_FAILED);
 
@@ -44,8 +54,7 @@ void ConfigureEmptyContext();
 template <class F>
 auto WithParams(F f)
 {
-    std::lock_guard<unified_track::RecursiveLock> guard(unified_track::UTManager::ParamLock());
-    return f(M());
+    return M().Params().With(f);
 }
 inline std::string Reserves() { return WithParams([](auto &m) { return m.reserves; }); }
 

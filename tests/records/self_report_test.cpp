@@ -44,7 +44,7 @@ TEST_F(SelfReports, AnOversizedContextDropsTheRecordOnceAndLaterEventsAreKept)
     Drain();
     EXPECT_EQ(cap.Count("record too long, dropped"), 1u);
     EXPECT_EQ(cap.Count("dot data file too large"), 0u) << "a record that can never be packed is not written";
-    EXPECT_FALSE(fs::exists(M().m_userDotFile));
+    EXPECT_FALSE(fs::exists(DotFileOf(DotKind::kUser)));
     EXPECT_EQ(unified_track::UTThreadMgr::GetInstance().PendingCount(), 0u);
 
     WithParams([](auto &m) {
@@ -71,7 +71,7 @@ TEST_F(SelfReports, ARecordThatWouldOverfillTheFilePacksTheFileFirst)
 TEST_F(SelfReports, AZipFolderReplacedByAFileGivesAtMostOneReportPerEventAndRecovers)
 {
     ConfigureEmptyContext();
-    const std::string folder = M().m_userZipFolder;
+    const std::string folder = ZipFolderOf(DotKind::kUser);
     fs::remove_all(folder);
     std::ofstream(folder) << "not a folder";
     ut_test::LogCapture cap;

@@ -127,7 +127,7 @@ TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
 {
     for (int i = 0; i < 600; ++i) Add("5", ("held" + std::to_string(i)).c_str());
     Drain();
-    EXPECT_EQ(WithParams([](auto &m) { return m.m_userCache.size(); }), 513u);
+    EXPECT_EQ(M().Caches().UserCount(), 513u);
     ASSERT_NE(UserLines().at(0).find("|held513|"), std::string::npos);  // the rest went straight to the file
 
     tagUTBrioContextPublicParam ctx = {};
@@ -146,9 +146,9 @@ TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
 
 TEST_F(UserEvents, HeldMediaAloneStaysHeldWhenTheContextArrives)
 {
-    WithParams([](auto &m) { m.m_mediaCache.push_back(Record("900", "media")); });
+    M().Caches().HoldMedia(Record("900", "media"), 512);
     ConfigureEmptyContext();
-    EXPECT_EQ(WithParams([](auto &m) { return m.m_mediaCache.size(); }), 1u);
+    EXPECT_EQ(M().Caches().MediaCount(), 1u);
 }
 
 TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
@@ -157,7 +157,7 @@ TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
     Drain();
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);  // first configuration: off
     ConfigureEmptyContext();
-    EXPECT_TRUE(M().m_userCache.empty());
+    EXPECT_TRUE(M().Caches().UserCount() == 0);
     EXPECT_EQ(AllUserRecords(), "");
 }
 
