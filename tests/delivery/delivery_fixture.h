@@ -7,8 +7,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "host/http_transport.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
@@ -23,7 +25,7 @@ using unified_track::UTManager;
 
 // A manual clock that also counts sleeps, so a test can wait for the k-th sleep of the upload
 // thread and read how long it asked to sleep.
-class StepClock : public unified_track::ManualClock {
+class StepClock : public ut_test::ManualClock {
 public:
     StepClock() : ManualClock(1700000000000ull, 5000000ull) {}
     void SleepMs(uint32_t ms) override {
@@ -98,7 +100,7 @@ inline void DrainCommands() {
 class ManagerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        unified_track::SetClock(&clock_);
+        installed_.emplace(&clock_);
         UTManager &m = mgr();
         ASSERT_TRUE(m.InitFolderPath((tmp_.path() + "/dotdata").c_str()));
         // What Init would switch on (each test runs in a process of its own).
@@ -115,7 +117,7 @@ protected:
         DrainCommands();
         ost_http_close_thread_connections();
         ost_http_set_test_timeouts_ms(0, 0);
-        unified_track::SetClock(nullptr);
+        installed_.reset();
     }
     static UTManager &mgr() { return UTManager::GetInstance(); }
 
@@ -155,6 +157,7 @@ protected:
     }
 
     StepClock clock_;
+    std::optional<ut_test::ScopedClock> installed_;
     ut_test::TempDir tmp_;
     std::thread thread_;
     std::atomic<bool> done_{false};

@@ -15,7 +15,7 @@
 
 namespace media_test {
 
-unified_track::ManualClock *MediaEnv::clock_ = nullptr;
+ut_test::ManualClock *MediaEnv::clock_ = nullptr;
 
 std::string Gunzip(const std::string &path) {
     gzFile gz = gzopen(path.c_str(), "rb");
@@ -43,8 +43,10 @@ void MediaEnv::SetUp() {
     setenv("TZ", "UTC", 1);
     tzset();
     // Never deleted: the library's threads may still sleep on it at process exit.
-    if (clock_ == nullptr) clock_ = new unified_track::ManualClock(kWallMs, kRunMs);
-    unified_track::SetClock(clock_);
+    if (clock_ == nullptr) {
+        clock_ = new ut_test::ManualClock(kWallMs, kRunMs);
+        new ut_test::ScopedClock(clock_);  // installed for the whole program
+    }
     std::filesystem::create_directories(dir_.path() + "/logs");
     std::filesystem::create_directories(dir_.path() + "/data");
     ASSERT_EQ(InitUnifiedTrack(3, 0, 0, (dir_.path() + "/logs").c_str(), (dir_.path() + "/data").c_str()),

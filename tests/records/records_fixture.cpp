@@ -24,7 +24,7 @@ namespace records_test {
 namespace {
 // Made once per test program and never destroyed: the command and upload threads use the clock
 // until the very end of the process.
-unified_track::ManualClock *g_clock = nullptr;
+ut_test::ManualClock *g_clock = nullptr;
 ut_test::TempDir *g_dir = nullptr;
 std::string g_logFolder;
 
@@ -33,8 +33,8 @@ void InitOnce()
     static const bool done = [] {
         setenv("TZ", "UTC", 1);
         tzset();
-        g_clock = new unified_track::ManualClock(kStartWallMs, 500000);
-        unified_track::SetClock(g_clock);
+        g_clock = new ut_test::ManualClock(kStartWallMs, 500000);
+        new ut_test::ScopedClock(g_clock);  // installed for the whole program
         g_dir = new ut_test::TempDir;
         const std::string root = g_dir->path();
         fs::create_directories(root + "/logs");
@@ -80,7 +80,7 @@ int32_t CacheDel(const char *key)
 }
 }  // namespace
 
-unified_track::ManualClock &Clock()
+ut_test::ManualClock &Clock()
 {
     InitOnce();
     return *g_clock;

@@ -16,7 +16,8 @@
 
 #include <unified_track/unified_track.h>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "manager/UTManager.h"
 #include "support/log_capture.h"
 
@@ -25,7 +26,7 @@ namespace records_test {
 constexpr uint64_t kStartWallMs = 1714979289010ULL;  // 2024-05-06 07:08:09.010 UTC
 constexpr OST_UT_RESULT kFailed = static_cast<OST_UT_RESULT>(UT_FAILED);
 
-unified_track::ManualClock &Clock();
+ut_test::ManualClock &Clock();
 unified_track::UTManager &M();
 const std::string &LogFolder();  // ends with the path separator
 
