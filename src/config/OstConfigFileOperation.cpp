@@ -7,6 +7,7 @@
 
 #include "host/config_store.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "host/securec.h"
 
 namespace unified_track {
@@ -246,11 +247,11 @@ UT_API uint32_t SetConfigFilePath(const char *path) {
         ConfigState &st = State();
         std::lock_guard<RecursiveMutex> lock(st.configLock);
         std::string folder = path;
-        // A backslash separates folders only where it is the platform's separator.
-        const bool backslash = kPathSep == '\\';
-        const char last = folder.back();
-        if (last != '/' && !(backslash && last == '\\')) {
-            folder += (backslash && folder.find('\\') != std::string::npos) ? '\\' : '/';
+        // A backslash separates folders only where it is the platform's separator; the one added
+        // follows the style the path already uses.
+        if (!unified_track::IsPathSep(folder.back())) {
+            const bool backslash = kPathSep == '\\' && folder.find('\\') != std::string::npos;
+            folder += backslash ? '\\' : '/';
         }
         st.configPath = std::move(folder);
         return 0;

@@ -277,7 +277,7 @@ int PAL_ReadDir_S(PAL_DIR *dir, PAL_DirEntry *entry) {
             entry->isDir = true;
         } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
             struct stat st {};
-            std::string full = dir->path + kPathSep + entry->name;
+            std::string full = unified_track::PathJoin(dir->path, entry->name);
             entry->isDir = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         } else {
             entry->isDir = false;

@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-constexpr char kPathSep = '\\';
-#else
-constexpr char kPathSep = '/';
-#endif
+#include "host/path.h"
 
 // ---- files ----
 using PAL_FILE = FILE;

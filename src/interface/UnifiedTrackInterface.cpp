@@ -8,6 +8,7 @@
 #include "host/log.h"
 #include "host/msg_bus.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "host/securec.h"
 #include "log/track_trace.h"
 #include "manager/UTConstants.h"
@@ -26,9 +27,8 @@ constexpr int32_t kInitLogFileCount = 5;
 // not fit: nothing may then be created, least of all a "dotdata" folder relative to the
 // working directory.
 bool BuildDotDataFolder(const char *dataPath, std::string *folder) {
-    std::string base(dataPath);
-    if (base.back() != kPathSep) base.push_back(kPathSep);
-    char buffer[unified_track::kPathBufferSize] = {0};
+    const std::string base = unified_track::WithTrailingSep(dataPath);
+    char buffer[unified_track::kPathBufferBytes] = {0};
     int ret = strcpy_s(buffer, sizeof(buffer), base.c_str());
     ret += strcat_s(buffer, sizeof(buffer), unified_track::kDotDataFolderName);
     if (ret != 0) {
