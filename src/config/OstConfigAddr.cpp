@@ -3,10 +3,10 @@
 #include <unified_track/host_services.h>
 
 #include "config/OstConfigFileOperation.h"
+#include "host/config_cache.h"
 #include "host/export_guard.h"
 #include "host/pal.h"
 #include "host/string_helper.h"
-#include "manager/UTManager.h"
 
 using namespace unified_track::config;
 using unified_track::GuardExport;
@@ -74,7 +74,7 @@ UT_API bool GetLocalRegionIpListFromTemplate(const std::string &serverUrl, std::
     return GuardExport(nullptr, false, [&]() -> bool {
         OST_LOG_STREAM(LOG_INFO) << kLogTemplateIn << serverUrl;
         std::string value;
-        const bool ok = unified_track::UTManager::GetInstance().QueryCacheData(serverUrl + kTemplateKeySuffix, value);
+        const bool ok = unified_track::QueryConfigCache(serverUrl + kTemplateKeySuffix, value);
         if (!ok || value.empty()) {
             OST_LOG_STREAM(LOG_ERROR) << kLogQueryFailed << (ok ? 1 : 0);
             return false;

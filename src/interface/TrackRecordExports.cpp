@@ -13,6 +13,7 @@
 #include <unified_track/unified_track.h>
 
 #include "host/clock.h"
+#include "host/config_cache.h"
 #include "host/export_guard.h"
 #include "host/log.h"
 #include "interface/text_limits.h"
@@ -340,5 +341,8 @@ UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContext
 UT_API OST_UT_RESULT setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
                                     DelConfigCacheFunc delFunc)
 {
-    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().setAddCacheFun(addFunc, queryFunc, delFunc); });
+    return GuardExport(__func__, kFailed, [&] {
+        unified_track::SetConfigCacheQuery(queryFunc);
+        return UTManager::GetInstance().setAddCacheFun(addFunc, queryFunc, delFunc);
+    });
 }
