@@ -16,6 +16,7 @@
 #include "manager/UTThreadMgr.h"
 #include "support/https_collector.h"
 #include "support/log_capture.h"
+#include "support/test_env.h"
 #include "transport/UTUploader.h"
 
 namespace ut_delivery {
@@ -69,15 +70,7 @@ inline std::vector<std::string> ListDir(const std::string &folder) {
     return names;
 }
 
-// Polls until cond holds; the bound only keeps a broken build from hanging.
-inline bool WaitUntil(const std::function<bool()> &cond, int seconds = 30) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
+using ut_test::WaitUntil;
 
 // The user/media envelope exactly as packing writes it.
 inline std::string Envelope(const std::string &data, const std::string &user = "uuid-1") {
@@ -89,11 +82,7 @@ inline std::string Envelope(const std::string &data, const std::string &user = "
     return Json::writeString(b, v);
 }
 
-// Waits for every command queued to the command thread so far.
-inline void DrainCommands() {
-    unified_track::UTThreadMgr::GetInstance().PushCmd(
-        std::function<OST_UT_RESULT()>([] { return OST_UT_RESULT(UT_SUCCESS); }), "_test_drain");
-}
+using ut_test::DrainCommands;
 
 // The manager laid out under <tmp>/dotdata, upload parameters pointing at a collector, and an
 // upload thread that the test starts and stops itself.

@@ -12,21 +12,13 @@
 #include <json/json.h>
 
 #include "manager/UTThreadMgr.h"
+#include "support/test_env.h"
 
 namespace media_test {
 
 ut_test::ManualClock *MediaEnv::clock_ = nullptr;
 
-std::string Gunzip(const std::string &path) {
-    gzFile gz = gzopen(path.c_str(), "rb");
-    if (gz == nullptr) return std::string();
-    std::string out;
-    char buffer[8192];
-    int n = 0;
-    while ((n = gzread(gz, buffer, sizeof(buffer))) > 0) out.append(buffer, static_cast<size_t>(n));
-    gzclose(gz);
-    return out;
-}
+std::string Gunzip(const std::string &path) { return ut_test::GunzipFile(path); }
 
 std::vector<std::string> ZipFiles(const std::string &folder) {
     std::vector<std::string> names;

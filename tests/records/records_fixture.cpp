@@ -45,39 +45,6 @@ void InitOnce()
     if (!done) std::abort();
 }
 
-// Never destroyed either: a persisting call may still reach the hooks as the process ends.
-std::mutex &g_cacheLock = *new std::mutex;
-FakeCache &g_cache = *new FakeCache;  // guarded by g_cacheLock
-
-int32_t CacheAdd(LumConfigCache *entries, int32_t count)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.addCalls.emplace_back();
-    for (int32_t i = 0; i < count; ++i) g_cache.addCalls.back().emplace_back(entries[i].key, entries[i].value);
-    if (g_cache.addResult != 0) return g_cache.addResult;
-    for (const auto &kv : g_cache.addCalls.back()) g_cache.values[kv.first] = kv.second;
-    return 0;
-}
-
-int32_t CacheQuery(const char *key, LumConfigCache *entry, int32_t *count)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    if (g_cache.queryResult != 0) return g_cache.queryResult;
-    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
-    auto it = g_cache.values.find(key);
-    if (it == g_cache.values.end()) return 415000002;  // not found
-    entry->value = it->second;
-    return 0;
-}
-
-int32_t CacheDel(const char *key)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.deleted.emplace_back(key ? key : "");
-    if (g_cache.delResult != 0) return g_cache.delResult;
-    g_cache.values.erase(key ? key : "");
-    return 0;
-}
 }  // namespace
 
 ut_test::ManualClock &Clock()
@@ -166,9 +133,9 @@ void RecordsTest::SetUp()
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 
-void InstallFakeCache() { setAddCacheFun(&CacheAdd, &CacheQuery, &CacheDel); }
-std::mutex &FakeCacheLock() { return g_cacheLock; }
-FakeCache &FakeCacheState() { return g_cache; }
+void InstallFakeCache() { ut_test::InstallFakeConfigCache(); }
+std::mutex &FakeCacheLock() { return ut_test::FakeConfigCacheLock(); }
+FakeCache &FakeCacheState() { return ut_test::FakeConfigCacheState(); }
 
 bool WaitForAddCalls(size_t count)
 {

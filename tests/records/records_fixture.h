@@ -19,6 +19,7 @@
 #include "support/manual_clock.h"
 #include "support/scoped_host.h"
 #include "manager/UTManager.h"
+#include "support/fake_config_cache.h"
 #include "support/log_capture.h"
 
 namespace records_test {
@@ -61,12 +62,7 @@ protected:
 };
 
 // In-memory host configuration cache, filled and read by the three hooks InstallFakeCache() registers.
-struct FakeCache {
-    std::map<std::string, std::string> values;
-    std::vector<std::vector<std::pair<std::string, std::string>>> addCalls;  // every add call, in order
-    std::vector<std::string> deleted;
-    int32_t addResult = 0, queryResult = 0, delResult = 0;  // returned instead of doing the work when non-zero
-};
+using FakeCache = ut_test::FakeConfigCache;
 void InstallFakeCache();
 std::mutex &FakeCacheLock();
 FakeCache &FakeCacheState();
