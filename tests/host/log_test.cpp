@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,8 +29,8 @@ using ut_test::ReadFile;
 using ut_test::TempDir;
 
 std::string Gunzip(const std::string &path) {
-    std::string text = ut_test::GunzipFile(path);
-    return text.empty() ? "<cannot open>" : text;
+    if (!std::filesystem::exists(path)) return "<cannot open>";
+    return ut_test::GunzipFile(path);
 }
 
 std::vector<std::string> GzFiles(const std::string &folder) {
