@@ -18,6 +18,9 @@ namespace media_test {
 
 ut_test::ManualClock *MediaEnv::clock_ = nullptr;
 
+// Installed for the whole program, like the clock itself (not internal, so the pointer is kept).
+ut_test::ScopedClock *g_installedClock = nullptr;
+
 std::string Gunzip(const std::string &path) { return ut_test::GunzipFile(path); }
 
 std::vector<std::string> ZipFiles(const std::string &folder) {
@@ -37,7 +40,7 @@ void MediaEnv::SetUp() {
     // Never deleted: the library's threads may still sleep on it at process exit.
     if (clock_ == nullptr) {
         clock_ = new ut_test::ManualClock(kWallMs, kRunMs);
-        new ut_test::ScopedClock(clock_);  // installed for the whole program
+        g_installedClock = new ut_test::ScopedClock(clock_);
     }
     std::filesystem::create_directories(dir_.path() + "/logs");
     std::filesystem::create_directories(dir_.path() + "/data");

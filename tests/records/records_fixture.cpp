@@ -21,6 +21,9 @@ using unified_track::RecursiveLock;
 using unified_track::UTManager;
 
 namespace records_test {
+// The clock stays installed for the whole program (not internal, so the pointer is kept).
+ut_test::ScopedClock *g_installedClock = nullptr;
+
 namespace {
 // Made once per test program and never destroyed: the command and upload threads use the clock
 // until the very end of the process.
@@ -34,7 +37,7 @@ void InitOnce()
         setenv("TZ", "UTC", 1);
         tzset();
         g_clock = new ut_test::ManualClock(kStartWallMs, 500000);
-        new ut_test::ScopedClock(g_clock);  // installed for the whole program
+        g_installedClock = new ut_test::ScopedClock(g_clock);
         g_dir = new ut_test::TempDir;
         const std::string root = g_dir->path();
         fs::create_directories(root + "/logs");
