@@ -4,15 +4,10 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <openssl/evp.h>
-#include <openssl/pem.h>
 #include <openssl/ssl.h>
-#include <openssl/x509.h>
-#include <openssl/x509v3.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
-#include <zlib.h>
 
 #include <atomic>
 #include <cstdio>
@@ -20,21 +15,12 @@
 #include <thread>
 #include <vector>
 
+#include "common/gzip_bytes.h"
+#include "common/https_collector.h"
 #include "host/http_transport.h"
 #include "transport/UTUploader.h"
 
 namespace {
-
-bool AddExt(X509 *cert, int nid, const char *value) {
-    X509V3_CTX ctx;
-    X509V3_set_ctx_nodb(&ctx);
-    X509V3_set_ctx(&ctx, cert, cert, nullptr, nullptr, 0);
-    X509_EXTENSION *ext = X509V3_EXT_conf_nid(nullptr, &ctx, nid, value);
-    if (ext == nullptr) return false;
-    bool ok = X509_add_ext(cert, ext, -1) == 1;
-    X509_EXTENSION_free(ext);
-    return ok;
-}
 
 class LocalServer {
 public:
@@ -42,28 +28,11 @@ public:
         char tmpl[] = "/tmp/ut_bench_upload_XXXXXX";
         dir_ = mkdtemp(tmpl);
         certPath_ = dir_ + "/cert.pem";
-        EVP_PKEY *key = EVP_EC_gen("P-256");
-        X509 *cert = X509_new();
-        X509_set_version(cert, 2);
-        ASN1_INTEGER_set(X509_get_serialNumber(cert), 1);
-        X509_gmtime_adj(X509_getm_notBefore(cert), -3600);
-        X509_gmtime_adj(X509_getm_notAfter(cert), 24 * 3600);
-        X509_set_pubkey(cert, key);
-        X509_NAME *name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"), -1,
-                                   -1, 0);
-        X509_set_issuer_name(cert, name);
-        AddExt(cert, NID_basic_constraints, "critical,CA:TRUE");
-        AddExt(cert, NID_subject_alt_name, "IP:127.0.0.1");
-        X509_sign(cert, key, EVP_sha256());
-        FILE *f = std::fopen(certPath_.c_str(), "wb");
-        PEM_write_X509(f, cert);
-        std::fclose(f);
+        keyPath_ = dir_ + "/key.pem";
+        ut_tools::MakeSelfSignedCert(certPath_, keyPath_);
         ctx_ = SSL_CTX_new(TLS_server_method());
-        SSL_CTX_use_certificate(ctx_, cert);
-        SSL_CTX_use_PrivateKey(ctx_, key);
-        X509_free(cert);
-        EVP_PKEY_free(key);
+        SSL_CTX_use_certificate_file(ctx_, certPath_.c_str(), SSL_FILETYPE_PEM);
+        SSL_CTX_use_PrivateKey_file(ctx_, keyPath_.c_str(), SSL_FILETYPE_PEM);
 
         fd_ = socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
@@ -82,6 +51,7 @@ public:
         close(fd_);
         SSL_CTX_free(ctx_);
         std::remove(certPath_.c_str());
+        std::remove(keyPath_.c_str());
         rmdir(dir_.c_str());
     }
     int Port() const { return port_; }
@@ -128,6 +98,7 @@ private:
 
     std::string dir_;
     std::string certPath_;
+    std::string keyPath_;
     SSL_CTX *ctx_ = nullptr;
     int fd_ = -1;
     int port_ = 0;
@@ -135,20 +106,7 @@ private:
     std::thread thread_;
 };
 
-std::string GzipOf(const std::string &raw) {
-    uLongf len = compressBound(static_cast<uLong>(raw.size())) + 64;
-    std::string out(len, '\0');
-    z_stream zs{};
-    deflateInit2(&zs, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
-    zs.next_in = reinterpret_cast<Bytef *>(const_cast<char *>(raw.data()));
-    zs.avail_in = static_cast<uInt>(raw.size());
-    zs.next_out = reinterpret_cast<Bytef *>(out.data());
-    zs.avail_out = static_cast<uInt>(out.size());
-    deflate(&zs, Z_FINISH);
-    out.resize(zs.total_out);
-    deflateEnd(&zs);
-    return out;
-}
+std::string GzipOf(const std::string &raw) { return ut_tools::GzipBytes(raw); }
 
 void BM_UploadToLocalServer(benchmark::State &state) {
     LocalServer server;

@@ -3,11 +3,13 @@
 #include <unified_track/host_services.h>
 
 #include "config/OstConfigFileOperation.h"
+#include "host/config_cache.h"
+#include "host/export_guard.h"
 #include "host/pal.h"
 #include "host/string_helper.h"
-#include "manager/UTManager.h"
 
 using namespace unified_track::config;
+using unified_track::GuardExport;
 
 namespace {
 
@@ -29,7 +31,7 @@ bool TakeAddr(const std::string &piece, bool allowDomain, tagADDR_INFO *addr, st
 extern "C" {
 
 UT_API uint32_t GetConfctrlAddr(bool intl, std::string &addr) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         char *raw = nullptr;
         if (ReadConfigFile(ConfigFilePath(kOfflineJoinIpFile), &raw) != 0) {
             OST_LOG(LOG_ERROR, "%s", kLogReadConfigFileFailed);
@@ -48,13 +50,11 @@ UT_API uint32_t GetConfctrlAddr(bool intl, std::string &addr) {
         std::string value;
         addr = JsonString(*site, key, &value) ? value : std::string();
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API bool GetConfctrlAddrFromCfgFile(const std::string &serverUrl, std::vector<tagADDR_INFO> &addrs) {
-    try {
+    return GuardExport(nullptr, false, [&]() -> bool {
         const bool intl = serverUrl.find(kIntlMarker) != std::string::npos;
         std::string text;
         if (GetConfctrlAddr(intl, text) == 1) {
@@ -67,16 +67,14 @@ UT_API bool GetConfctrlAddrFromCfgFile(const std::string &serverUrl, std::vector
         addr.port = port > 0 ? port : kDefaultPort;
         addrs.push_back(addr);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 UT_API bool GetLocalRegionIpListFromTemplate(const std::string &serverUrl, std::vector<tagADDR_INFO> &addrs) {
-    try {
+    return GuardExport(nullptr, false, [&]() -> bool {
         OST_LOG_STREAM(LOG_INFO) << kLogTemplateIn << serverUrl;
         std::string value;
-        const bool ok = unified_track::UTManager::GetInstance().QueryCacheData(serverUrl + kTemplateKeySuffix, value);
+        const bool ok = unified_track::QueryConfigCache(serverUrl + kTemplateKeySuffix, value);
         if (!ok || value.empty()) {
             OST_LOG_STREAM(LOG_ERROR) << kLogQueryFailed << (ok ? 1 : 0);
             return false;
@@ -91,13 +89,11 @@ UT_API bool GetLocalRegionIpListFromTemplate(const std::string &serverUrl, std::
         }
         OST_LOG_STREAM(LOG_INFO) << kLogTemplateSize << addrs.size() << kLogTmpAddrs << MaskAddrs(tmpAddrs);
         return true;
-    } catch (...) {
-        return false;
-    }
+    });
 }
 
 UT_API uint32_t SetGuaranteedIpAddressesList(const char *addrList) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (addrList == nullptr) {
             OST_LOG(LOG_ERROR, "%s", kLogParamNull);
             return 1;
@@ -120,13 +116,11 @@ UT_API uint32_t SetGuaranteedIpAddressesList(const char *addrList) {
         }
         OST_LOG_STREAM(LOG_INFO) << kLogTemplateSize << size << kLogTmpAddrs << MaskAddrs(tmpAddrs);
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API void GetLocalRegionAddrListByServer(const std::string &serverUrl, std::vector<tagADDR_INFO> &addrs) {
-    try {
+    GuardExport([&] {
         std::vector<tagADDR_INFO> outer;
         {
             ConfigState &st = State();
@@ -147,17 +141,15 @@ UT_API void GetLocalRegionAddrListByServer(const std::string &serverUrl, std::ve
             OST_LOG(LOG_INFO, "%s", kLogConfigFile);
         }
         PrintAddr(addrs);
-    } catch (...) {
-    }
+    });
 }
 
 }  // extern "C"
 
 UT_API void PrintAddr(const std::vector<tagADDR_INFO> &addrs) {
-    try {
+    GuardExport([&] {
         for (const tagADDR_INFO &addr : addrs) {
             OST_LOG_STREAM(LOG_INFO) << kLogIp << MaskAddrs(addr.ip) << kLogPort << static_cast<uint32_t>(addr.port);
         }
-    } catch (...) {
-    }
+    });
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "config/OstConfigFileOperation.h"
+#include "host/export_guard.h"
 #include "host/pal.h"
 
 namespace unified_track {
@@ -84,27 +85,24 @@ void GetStringArrayFromJson(const Json::Value &root, const char *key, std::vecto
 }  // namespace unified_track
 
 using namespace unified_track::config;
+using unified_track::GuardExport;
 
 extern "C" {
 
 UT_API uint32_t GetFwDetectIps(std::vector<std::string> &domains) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         return GetDomainFromFile(domains, kKeyFwDetectIp);
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t GetNetDetectIps(std::vector<std::string> &domains, bool intl) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         return GetDomainFromFile(domains, intl ? kKeyDomainsIntl : kKeyDomains);
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t GetNetDetectFromStr(std::vector<tagNET_DIAL_NODE> &nodes, const char *json, bool flatLayout) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (json == nullptr || json[0] == '\0') {
             OST_LOG(LOG_ERROR, "%s", kLogParaInvalid);
             return 1;
@@ -122,13 +120,11 @@ UT_API uint32_t GetNetDetectFromStr(std::vector<tagNET_DIAL_NODE> &nodes, const 
             GetNodeFromJsonArray(nodes, Path(root, {kKeyConfiguration, kKeyNetDialConfig, kKeyCustomConfig}));
         }
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t GetNetDetectFromFile(std::vector<tagNET_DIAL_NODE> &nodes) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         char *raw = nullptr;
         uint32_t r = ReadConfigFile(ConfigFilePath(kNetDetectFile), &raw);
         ConfigText text(raw);
@@ -146,14 +142,12 @@ UT_API uint32_t GetNetDetectFromFile(std::vector<tagNET_DIAL_NODE> &nodes) {
         }
         OST_LOG(LOG_INFO, OST_LOG_NODES_FROM_JSON, static_cast<unsigned>(nodes.size() - before));
         return rs;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t GetWakeupKeyWords(std::vector<std::string> &wakeUpWords, std::vector<std::string> &interruptWords,
                                   std::vector<std::string> &closingWords) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         char *raw = nullptr;
         if (ReadConfigFile(ConfigFilePath(kAssistantFile), &raw) != 0) {
             OST_LOG(LOG_ERROR, "%s", kLogReadConfigFileFailed);
@@ -169,9 +163,7 @@ UT_API uint32_t GetWakeupKeyWords(std::vector<std::string> &wakeUpWords, std::ve
         GetStringArrayFromJson(root, kKeyInterruptWords, interruptWords);
         GetStringArrayFromJson(root, kKeyClosingWords, closingWords);
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 }  // extern "C"

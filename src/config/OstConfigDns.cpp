@@ -5,11 +5,13 @@
 
 #include "config/OstConfigFileOperation.h"
 #include "host/dns_resolver.h"
+#include "host/export_guard.h"
 #include "host/pal.h"
 #include "host/securec.h"
 #include "host/string_helper.h"
 
 using namespace unified_track::config;
+using unified_track::GuardExport;
 
 namespace {
 
@@ -62,18 +64,17 @@ uint32_t AdjustConnectedIpToFirst(std::vector<tagDOMAIN_IP_INFO> &list, const st
 extern "C" {
 
 UT_API uint32_t DnsUpdateDomainIpList(void) {
-    try {
+    return GuardExport(nullptr, 0u, [&]() -> uint32_t {
         OST_LOG(LOG_INFO, "%s", kLogUpdateList);
         ConfigState &st = State();
         std::lock_guard<RecursiveMutex> lock(st.configLock);
         LoadDomainIpListOnce();
-    } catch (...) {
-    }
-    return 0;
+        return 0;
+    });
 }
 
 UT_API uint32_t DnsGetIpFromSetList(const char *host, std::vector<std::string> &ipList) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (host == nullptr) return 1;
         ConfigState &st = State();
         std::lock_guard<RecursiveMutex> lock(st.guaranteedLock);
@@ -85,13 +86,11 @@ UT_API uint32_t DnsGetIpFromSetList(const char *host, std::vector<std::string> &
         }
         OST_LOG(LOG_INFO, OST_LOG_FROM_SET_LIST, MaskAddrs(rec->ips).c_str());
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t DnsGetIpFromBuffer(const char *host, std::vector<std::string> &ipList) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (host == nullptr || PAL_StrLen(host) == 0) return 1;
         if (DnsGetIpFromSetList(host, ipList) == 0 && !ipList.empty()) return 0;
         ConfigState &st = State();
@@ -102,14 +101,12 @@ UT_API uint32_t DnsGetIpFromBuffer(const char *host, std::vector<std::string> &i
         ipList = StoredAddrs(rec->ips);
         OST_LOG(LOG_INFO, OST_LOG_FROM_LIST, host, MaskAddrs(rec->ips).c_str());
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t DnsAdjustConnectedIpToFirst(const std::string &host, const std::string &connectedIp,
                                             bool useGuaranteedList) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         // The lock is recursive: taking it here makes a direct call as safe as DnsAdjustIpList.
         ConfigState &st = State();
         if (useGuaranteedList) {
@@ -118,13 +115,11 @@ UT_API uint32_t DnsAdjustConnectedIpToFirst(const std::string &host, const std::
         }
         std::lock_guard<RecursiveMutex> lock(st.configLock);
         return AdjustConnectedIpToFirst(st.domainIpList, host, connectedIp);
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t DnsAdjustIpList(const std::string &host, const std::string &connectedIp) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (host.empty() || connectedIp.empty()) return 1;
         ConfigState &st = State();
         {
@@ -136,13 +131,11 @@ UT_API uint32_t DnsAdjustIpList(const std::string &host, const std::string &conn
         }
         std::lock_guard<RecursiveMutex> lock(st.configLock);
         return AdjustConnectedIpToFirst(st.domainIpList, host, connectedIp);
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t SetGlobalGuaranteedIpAddressesList(tagDOMAIN_IP_LIST *list) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (list == nullptr || list->count == 0 || list->records == nullptr) return 1;
         // From here on the array is ours, whatever happens.
         std::unique_ptr<tagDOMAIN_IP_INFO[]> records(list->records);
@@ -163,13 +156,11 @@ UT_API uint32_t SetGlobalGuaranteedIpAddressesList(tagDOMAIN_IP_LIST *list) {
         std::lock_guard<RecursiveMutex> lock(st.guaranteedLock);
         st.guaranteedDomainIpList.swap(copy);
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t GetIpByDNS(const char *host, char *ip, uint32_t ipSize) {
-    try {
+    return GuardExport(nullptr, static_cast<uint32_t>(UT_DNS_ERR_INTERNAL), [&]() -> uint32_t {
         ZSP_NETB_DNS_RECORD record;
         memset_s(&record, sizeof(record), 0, sizeof(record));
         uint32_t count = 1;
@@ -184,14 +175,12 @@ UT_API uint32_t GetIpByDNS(const char *host, char *ip, uint32_t ipSize) {
                           static_cast<unsigned>(a[2]), static_cast<unsigned>(a[3]));
         if (n < 0) OST_LOG(LOG_ERROR, UT_SECURE_ERR_D, n);
         return 0;
-    } catch (...) {
-        return UT_DNS_ERR_INTERNAL;
-    }
+    });
 }
 
 UT_API uint32_t GetIpByHost(const char *host, char *ip, uint32_t ipSize) {
     uint32_t r = UT_DNS_ERR_INTERNAL;
-    try {
+    GuardExport([&] {
         r = GetIpByDNS(host, ip, ipSize);
         if (r != 0) {
             std::vector<std::string> stored;
@@ -203,8 +192,7 @@ UT_API uint32_t GetIpByHost(const char *host, char *ip, uint32_t ipSize) {
         }
         const char *shown = (ip != nullptr && ipSize > 0 && strnlen(ip, ipSize) < ipSize) ? ip : "";
         OST_LOG(LOG_INFO, OST_LOG_HOST_IP, Txt(host), MaskAddrs(shown).c_str());
-    } catch (...) {
-    }
+    });
     return r;
 }
 

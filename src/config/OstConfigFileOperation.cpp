@@ -6,7 +6,9 @@
 #include <new>
 
 #include "host/config_store.h"
+#include "host/export_guard.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "host/securec.h"
 
 namespace unified_track {
@@ -234,11 +236,12 @@ uint32_t GetDomainFromFile(std::vector<std::string> &out, const std::string &key
 }  // namespace unified_track
 
 using namespace unified_track::config;
+using unified_track::GuardExport;
 
 extern "C" {
 
 UT_API uint32_t SetConfigFilePath(const char *path) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (path == nullptr || path[0] == '\0') {
             OST_LOG(LOG_ERROR, "%s", kLogConfigPathEmpty);
             return 1;
@@ -246,21 +249,19 @@ UT_API uint32_t SetConfigFilePath(const char *path) {
         ConfigState &st = State();
         std::lock_guard<RecursiveMutex> lock(st.configLock);
         std::string folder = path;
-        // A backslash separates folders only where it is the platform's separator.
-        const bool backslash = kPathSep == '\\';
-        const char last = folder.back();
-        if (last != '/' && !(backslash && last == '\\')) {
-            folder += (backslash && folder.find('\\') != std::string::npos) ? '\\' : '/';
+        // A backslash separates folders only where it is the platform's separator; the one added
+        // follows the style the path already uses.
+        if (!unified_track::IsPathSep(folder.back())) {
+            const bool backslash = kPathSep == '\\' && folder.find('\\') != std::string::npos;
+            folder += backslash ? '\\' : '/';
         }
         st.configPath = std::move(folder);
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API uint32_t Ost_SetServerDomainStrategy(const char *strategy, bool enable) {
-    try {
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
         if (strategy == nullptr || strategy[0] == '\0') {
             OST_LOG(LOG_ERROR, "%s", kLogStrategyEmpty);
             return 1;
@@ -270,16 +271,13 @@ UT_API uint32_t Ost_SetServerDomainStrategy(const char *strategy, bool enable) {
         st.serverDomainStrategy = strategy;
         st.strategyEnabled = enable;
         return 0;
-    } catch (...) {
-        return 1;
-    }
+    });
 }
 
 UT_API void GetRightServerDomain(std::string &domain) {
-    try {
+    GuardExport([&] {
         domain = ApplyServerDomainStrategy(domain);
-    } catch (...) {
-    }
+    });
 }
 
 }  // extern "C"

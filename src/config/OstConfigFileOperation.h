@@ -14,6 +14,7 @@
 #include <json/json.h>
 
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -24,11 +25,22 @@
 #include "config/OstConfigConstants.h"
 #include "host/log.h"
 
-// Lines of this subsystem carry the operation's own name and the subsystem's source name.
-#define OST_LOG(level, ...) DoLog(unified_track::config::kLogModule, (level), 0, __func__, \
+// Lines of this subsystem carry the operation's own name and the subsystem's source name; from
+// inside an export's guard (a lambda) the name is the export's.
+#define OST_LOG_FUNC unified_track::config::LogFunctionName(__func__, __PRETTY_FUNCTION__)
+#define OST_LOG(level, ...) DoLog(unified_track::config::kLogModule, (level), 0, OST_LOG_FUNC, \
                                   unified_track::config::kLogFile, __LINE__, __VA_ARGS__)
 #define OST_LOG_STREAM(level) LogStream::GetLogStream(unified_track::config::kLogModule, (level), LOG_DEBUG, \
-                                                      __func__, unified_track::config::kLogFile, __LINE__)
+                                                      OST_LOG_FUNC, unified_track::config::kLogFile, __LINE__)
+
+namespace unified_track {
+namespace config {
+// A lambda's own name is "operator()"; its full name starts with the enclosing function's.
+inline const char *LogFunctionName(const char *func, const char *pretty) {
+    return std::strcmp(func, "operator()") == 0 ? pretty : func;
+}
+}  // namespace config
+}  // namespace unified_track
 
 namespace unified_track {
 namespace config {

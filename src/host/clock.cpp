@@ -1,7 +1,8 @@
-// The real clock, the replaceable clock slot and the manual clock of the tests.
+// The real clock and the PAL time functions, which read whichever clock is installed.
 #include "host/clock.h"
 
-#include <atomic>
+#include "host/services.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -15,7 +16,7 @@ uint64_t ReadClockMs(clockid_t id) {
     return static_cast<uint64_t>(ts.tv_sec) * 1000u + static_cast<uint64_t>(ts.tv_nsec) / 1000000u;
 }
 
-class RealClock : public Clock {
+class SystemClock : public Clock {
 public:
     uint64_t SystemTimeMs() override { return ReadClockMs(CLOCK_REALTIME); }
     uint64_t RunTimeMs() override { return ReadClockMs(CLOCK_MONOTONIC); }
@@ -42,130 +43,33 @@ private:
 
 // Made at load, so it outlives every function-local static: the library's threads sleep on it
 // until they are joined.
-RealClock g_realClock;
-
-RealClock &TheRealClock() { return g_realClock; }
-
-std::atomic<Clock *> g_clock{nullptr};
+SystemClock g_realClock;
 
 }  // namespace
 
-void SetClock(Clock *clock) { g_clock.store(clock, std::memory_order_release); }
-
-Clock &GetClock() {
-    Clock *c = g_clock.load(std::memory_order_acquire);
-    return c != nullptr ? *c : TheRealClock();
-}
-
-// ---- manual clock ----
-
-struct ManualClock::Impl {
-    std::mutex mutex;
-    std::condition_variable cv;  // sleepers wait for time or wake; WaitForSleepers for arrivals
-    uint64_t systemMs = 0;
-    uint64_t runMs = 0;
-    uint64_t generation = 0;
-    int sleepers = 0;
-    uint32_t lastSleepMs = 0;
-    bool dying = false;  // a sleep that races with destruction returns at once
-};
-
-ManualClock::ManualClock(uint64_t systemMs, uint64_t runMs) : impl_(new Impl) {
-    impl_->systemMs = systemMs;
-    impl_->runMs = runMs;
-}
-
-ManualClock::~ManualClock() {
-    Clock *self = this;
-    g_clock.compare_exchange_strong(self, nullptr);
-    {
-        std::unique_lock<std::mutex> lock(impl_->mutex);
-        ++impl_->generation;
-        impl_->dying = true;
-        impl_->cv.notify_all();
-        // A sleeper still inside must leave before the state goes away.
-        impl_->cv.wait(lock, [&] { return impl_->sleepers == 0; });
-    }
-    delete impl_;
-}
-
-uint64_t ManualClock::SystemTimeMs() {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->systemMs;
-}
-
-uint64_t ManualClock::RunTimeMs() {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->runMs;
-}
-
-void ManualClock::SleepMs(uint32_t ms) {
-    std::unique_lock<std::mutex> lock(impl_->mutex);
-    impl_->lastSleepMs = ms;
-    uint64_t end = impl_->runMs + ms;
-    uint64_t gen = impl_->generation;
-    ++impl_->sleepers;
-    impl_->cv.notify_all();
-    impl_->cv.wait(lock, [&] { return impl_->runMs >= end || impl_->generation != gen || impl_->dying; });
-    --impl_->sleepers;
-    impl_->cv.notify_all();
-}
-
-void ManualClock::WakeAll() {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    ++impl_->generation;
-    impl_->cv.notify_all();
-}
-
-void ManualClock::Advance(uint64_t ms) {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->runMs += ms;
-    impl_->systemMs += ms;
-    impl_->cv.notify_all();
-}
-
-void ManualClock::SetSystemTimeMs(uint64_t ms) {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    impl_->systemMs = ms;
-}
-
-int ManualClock::Sleepers() {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->sleepers;
-}
-
-uint32_t ManualClock::LastSleepMs() {
-    std::lock_guard<std::mutex> lock(impl_->mutex);
-    return impl_->lastSleepMs;
-}
-
-bool ManualClock::WaitForSleepers(int n, uint32_t timeoutMs) {
-    std::unique_lock<std::mutex> lock(impl_->mutex);
-    return impl_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return impl_->sleepers >= n; });
-}
+Clock &RealClock() { return g_realClock; }
 
 }  // namespace unified_track
 
 // ---- the PAL time functions, all through the installed clock ----
 
-using unified_track::GetClock;
+using unified_track::HostClock;
 
-uint64_t PAL_GetSystemTime() { return GetClock().SystemTimeMs(); }
-uint64_t PAL_GetSysRunTimeEx() { return GetClock().RunTimeMs(); }
-uint64_t PAL_GetSysRunTimeSec() { return GetClock().RunTimeMs() / 1000u; }
+uint64_t PAL_GetSystemTime() { return HostClock().SystemTimeMs(); }
+uint64_t PAL_GetSysRunTimeEx() { return HostClock().RunTimeMs(); }
+uint64_t PAL_GetSysRunTimeSec() { return HostClock().RunTimeMs() / 1000u; }
 
 int PAL_GetTimeOfDay(PAL_TimeVal *tv, PAL_TimeZone *tz) {
     if (tv == nullptr && tz == nullptr) return -1;
     int64_t sec = 0;
     int64_t usec = 0;
-    if (unified_track::g_clock.load(std::memory_order_acquire) == nullptr) {
+    if (unified_track::HostClockIsReal()) {
         timespec ts{};
         if (::clock_gettime(CLOCK_REALTIME, &ts) != 0) return -1;
         sec = static_cast<int64_t>(ts.tv_sec);
         usec = static_cast<int64_t>(ts.tv_nsec / 1000);
     } else {
-        uint64_t ms = GetClock().SystemTimeMs();
+        uint64_t ms = HostClock().SystemTimeMs();
         sec = static_cast<int64_t>(ms / 1000u);
         usec = static_cast<int64_t>(ms % 1000u) * 1000;
     }
@@ -198,11 +102,11 @@ int PAL_LocalTime_S(struct tm *out, const int64_t *seconds) {
     return ::localtime_r(&t, out) == nullptr ? -1 : 0;
 }
 
-void PAL_SleepMs(uint32_t ms) { GetClock().SleepMs(ms); }
+void PAL_SleepMs(uint32_t ms) { HostClock().SleepMs(ms); }
 
 void PAL_WakeSleepers() {
     // A sleep begun before a clock swap still waits on the real clock.
-    unified_track::TheRealClock().WakeAll();
-    unified_track::Clock &c = GetClock();
-    if (&c != &unified_track::TheRealClock()) c.WakeAll();
+    unified_track::RealClock().WakeAll();
+    unified_track::Clock &c = HostClock();
+    if (&c != &unified_track::RealClock()) c.WakeAll();
 }

@@ -1,5 +1,5 @@
-// The clock seam: every time read and every sleep of the library goes through here, so tests can
-// install a manual clock and drive time-based behaviour deterministically.
+// The clock seam: every time read and every sleep of the library goes through the clock in
+// Host() (host/host_services.h), so tests can install a manual one and drive time deterministically.
 #pragma once
 
 #include <cstdint>
@@ -36,33 +36,6 @@ public:
     // Sleeps up to ms; returns early on WakeAll().
     virtual void SleepMs(uint32_t ms) = 0;
     virtual void WakeAll() = 0;
-};
-
-// Installs a clock (null restores the real one). The caller keeps ownership.
-void SetClock(Clock *clock);
-Clock &GetClock();
-
-// A clock for tests: time only moves when the test says so. A sleep blocks until the test has
-// advanced the time past its end (or WakeAll); Advance wakes every sleeper whose time has come.
-class ManualClock : public Clock {
-public:
-    ManualClock(uint64_t systemMs, uint64_t runMs);
-    ~ManualClock() override;
-    uint64_t SystemTimeMs() override;
-    uint64_t RunTimeMs() override;
-    void SleepMs(uint32_t ms) override;
-    void WakeAll() override;
-    void Advance(uint64_t ms);
-    void SetSystemTimeMs(uint64_t ms);
-    // Number of threads currently inside SleepMs, and the length of the last sleep asked for.
-    int Sleepers();
-    uint32_t LastSleepMs();
-    // Waits (bounded, real time) until at least n threads sleep; false on time-out.
-    bool WaitForSleepers(int n, uint32_t timeoutMs = 5000);
-
-private:
-    struct Impl;
-    Impl *impl_;
 };
 
 }  // namespace unified_track

@@ -1,8 +1,9 @@
-// The resolver slot and the look-up entry point of the network library.
+// The default resolver and the look-up entry point of the network library.
 #include "host/dns_resolver.h"
 
+#include "host/services.h"
+
 #include <algorithm>
-#include <atomic>
 #include <cstring>
 
 namespace unified_track {
@@ -10,21 +11,10 @@ namespace {
 
 // Made at load, like the real clock: it outlives every thread that may still look a name up.
 CaresResolver g_defaultResolver;
-std::atomic<DnsResolver *> g_resolver{nullptr};
 
 }  // namespace
 
-void SetDnsResolver(DnsResolver *resolver) { g_resolver.store(resolver, std::memory_order_release); }
-
-DnsResolver &GetDnsResolver() {
-    DnsResolver *r = g_resolver.load(std::memory_order_acquire);
-    return r != nullptr ? *r : g_defaultResolver;
-}
-
-ScopedDnsResolver::ScopedDnsResolver(DnsResolver *resolver)
-    : previous_(g_resolver.exchange(resolver, std::memory_order_acq_rel)) {}
-
-ScopedDnsResolver::~ScopedDnsResolver() { g_resolver.store(previous_, std::memory_order_release); }
+DnsResolver &SystemDnsResolver() { return g_defaultResolver; }
 
 }  // namespace unified_track
 
@@ -38,7 +28,7 @@ uint32_t ZSP_NETB_DnsGetIpBySynResolve(const char *host, uint32_t flags, ZSP_NET
     }
     try {
         std::vector<unified_track::Ipv4Address> addresses;
-        uint32_t r = unified_track::GetDnsResolver().ResolveIpv4(host, &addresses);
+        uint32_t r = unified_track::Host().dns->ResolveIpv4(host, &addresses);
         if (r != UT_DNS_OK) return r;
         if (addresses.empty()) return UT_DNS_ERR_NO_IPV4;
         uint32_t n = static_cast<uint32_t>(std::min<size_t>(*count, addresses.size()));

@@ -1,6 +1,6 @@
 // The DNS resolver seam: IPv4 look-ups that always end within a bounded time.
 // The default resolver uses c-ares with the system's name servers and hosts file; tests install
-// their own resolver (SetDnsResolver / ScopedDnsResolver) or a c-ares resolver pointed at a name
+// their own resolver through Host() (host/host_services.h) or a c-ares resolver pointed at a name
 // server of their own. Called on any host thread; a resolver must be callable concurrently.
 #pragma once
 
@@ -62,23 +62,6 @@ public:
 
 private:
     Options options_;
-};
-
-// Installs a resolver (null restores the default one). The caller keeps ownership and must keep
-// it alive until it is replaced and no look-up uses it any more.
-void SetDnsResolver(DnsResolver *resolver);
-DnsResolver &GetDnsResolver();
-
-// Installs a resolver for a scope and restores the previous one afterwards.
-class ScopedDnsResolver {
-public:
-    explicit ScopedDnsResolver(DnsResolver *resolver);
-    ~ScopedDnsResolver();
-    ScopedDnsResolver(const ScopedDnsResolver &) = delete;
-    ScopedDnsResolver &operator=(const ScopedDnsResolver &) = delete;
-
-private:
-    DnsResolver *previous_;
 };
 
 }  // namespace unified_track

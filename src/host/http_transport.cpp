@@ -11,6 +11,7 @@
 #include <random>
 #include <string>
 
+#include "host/services.h"
 #include "host/log.h"
 #include "host/pal.h"
 
@@ -27,9 +28,6 @@ bool g_curlInitOk = false;
 
 std::atomic<uint32_t> g_testConnectMs{0};
 std::atomic<uint32_t> g_testTotalMs{0};
-
-std::mutex g_sendFuncLock;
-OstHttpSendFunc g_sendFunc;  // guarded by g_sendFuncLock
 
 thread_local OstHttpAbortCheck t_abortCheck = nullptr;
 
@@ -290,17 +288,8 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat) {
         FillRequestId(request->requestId);
     }
     request->responseCode = 0;
-    OstHttpSendFunc fake;
-    {
-        std::lock_guard<std::mutex> guard(g_sendFuncLock);
-        fake = g_sendFunc;
-    }
-    if (fake) return fake(request, repeat);
-    try {
-        return SendWithCurl(request);
-    } catch (...) {
-        return OST_HTTP_ERR_OTHER;
-    }
+    // The installed sender runs in place of the network (a test's), after the identifier is filled.
+    return unified_track::Host().http->Send(request, repeat);
 }
 
 void ost_http_set_thread_abort_check(OstHttpAbortCheck check) { t_abortCheck = check; }
@@ -315,7 +304,27 @@ void ost_http_set_test_timeouts_ms(uint32_t connectMs, uint32_t totalMs) {
     g_testTotalMs.store(totalMs);
 }
 
-void ost_http_set_send_func(OstHttpSendFunc func) {
-    std::lock_guard<std::mutex> guard(g_sendFuncLock);
-    g_sendFunc = std::move(func);
+namespace unified_track {
+namespace {
+
+class CurlSender : public HttpSender {
+public:
+    int32_t Send(tagOstHttpRequest *request, int32_t repeat) override {
+        (void)repeat;
+        try {
+            return SendWithCurl(request);
+        } catch (...) {
+            return OST_HTTP_ERR_OTHER;
+        }
+    }
+};
+
+}  // namespace
+
+HttpSender &CurlHttpSender() {
+    // Never destroyed: an upload still running while the process exits may send through it.
+    static CurlSender *sender = new CurlSender;
+    return *sender;
 }
+
+}  // namespace unified_track

@@ -107,7 +107,3 @@ void ost_http_close_thread_connections();
 // Tests only: caps the time-outs in milliseconds (0 restores the record's values).
 void ost_http_set_test_timeouts_ms(uint32_t connectMs, uint32_t totalMs);
 
-// Tests only: replaces the whole exchange (null restores libcurl). The replacement runs in
-// place of the network, after the request identifier has been filled.
-using OstHttpSendFunc = std::function<int32_t(tagOstHttpRequest *request, int32_t repeat)>;
-void ost_http_set_send_func(OstHttpSendFunc func);

@@ -1,6 +1,8 @@
 // POSIX implementation of the platform adapter.
 #include "host/pal.h"
 
+#include "host/services.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <fcntl.h>
@@ -39,11 +41,10 @@ int OpenFlagsForMode(const char *mode, bool *ok) {
 }
 
 unified_track::FileOps g_defaultFileOps;
-std::atomic<unified_track::FileOps *> g_fileOps{&g_defaultFileOps};
 
 bool WriteAll(int fd, const void *data, size_t len) {
     const char *p = static_cast<const char *>(data);
-    unified_track::FileOps &ops = unified_track::GetFileOps();
+    unified_track::FileOps &ops = *unified_track::Host().files;
     while (len > 0) {
         int64_t n = ops.Write(fd, p, len);
         if (n < 0) {
@@ -78,12 +79,7 @@ int64_t FileOps::Write(int fd, const void *data, size_t len) { return ::write(fd
 
 int FileOps::Remove(const char *path) { return std::remove(path) == 0 ? 0 : -1; }
 
-FileOps &GetFileOps() { return *g_fileOps.load(std::memory_order_acquire); }
-
-ScopedFileOps::ScopedFileOps(FileOps *ops)
-    : previous_(g_fileOps.exchange(ops != nullptr ? ops : &g_defaultFileOps, std::memory_order_acq_rel)) {}
-
-ScopedFileOps::~ScopedFileOps() { g_fileOps.store(previous_, std::memory_order_release); }
+FileOps &SystemFileOps() { return g_defaultFileOps; }
 
 }  // namespace unified_track
 
@@ -182,7 +178,7 @@ int PAL_IsFileExist(const char *path) {
 
 int PAL_Remove(const char *path) {
     if (path == nullptr || path[0] == '\0') return -1;
-    return unified_track::GetFileOps().Remove(path);
+    return unified_track::Host().files->Remove(path);
 }
 
 int PAL_CopyFile(const char *src, const char *dst) {
@@ -281,7 +277,7 @@ int PAL_ReadDir_S(PAL_DIR *dir, PAL_DirEntry *entry) {
             entry->isDir = true;
         } else if (e->d_type == DT_UNKNOWN || e->d_type == DT_LNK) {
             struct stat st {};
-            std::string full = dir->path + kPathSep + entry->name;
+            std::string full = unified_track::PathJoin(dir->path, entry->name);
             entry->isDir = ::stat(full.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
         } else {
             entry->isDir = false;

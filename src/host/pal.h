@@ -9,11 +9,7 @@
 #include <string>
 #include <vector>
 
-#ifdef _WIN32
-constexpr char kPathSep = '\\';
-#else
-constexpr char kPathSep = '/';
-#endif
+#include "host/path.h"
 
 // ---- files ----
 using PAL_FILE = FILE;
@@ -43,7 +39,7 @@ int PAL_MkDir(const char *path, uint32_t mode);                    // 0 = succes
 
 namespace unified_track {
 // The file operations that tests must be able to fail (a full disk, a folder that refuses
-// removals). The default forwards to the system; tests install theirs with ScopedFileOps.
+// removals). The default forwards to the system; tests install theirs through Host().
 class FileOps {
 public:
     virtual ~FileOps() = default;
@@ -51,18 +47,6 @@ public:
     virtual int64_t Write(int fd, const void *data, size_t len);
     // Like remove(3): 0 on success, -1 with the last error set.
     virtual int Remove(const char *path);
-};
-FileOps &GetFileOps();
-// Installs ops for its lifetime and restores the previous ones after; the caller owns ops.
-class ScopedFileOps {
-public:
-    explicit ScopedFileOps(FileOps *ops);
-    ~ScopedFileOps();
-    ScopedFileOps(const ScopedFileOps &) = delete;
-    ScopedFileOps &operator=(const ScopedFileOps &) = delete;
-
-private:
-    FileOps *previous_;
 };
 }  // namespace unified_track
 

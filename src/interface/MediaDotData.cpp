@@ -7,6 +7,7 @@
 
 #include <unified_track/unified_track.h>
 
+#include "host/export_guard.h"
 #include "host/log.h"
 #include "host/securec.h"
 #include "interface/text_limits.h"
@@ -14,6 +15,7 @@
 #include "manager/UTMediaFormat.h"
 
 using namespace unified_track::media;
+using unified_track::GuardExport;
 
 namespace {
 
@@ -59,7 +61,7 @@ extern "C" {
 
 UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const char *content,
                                                    int32_t uploadNow) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (content == nullptr) {
             MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, "content is null");
             return UT_FAILED;
@@ -69,13 +71,11 @@ UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const ch
             return UT_FAILED;
         }
         return MediaAddData(eventNumber, std::string(content), uploadNow != 0);
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }
 
 UT_API void MediaTrack_AddStaticShowInfo(void) {
-    try {
+    GuardExport([&] {
         ShowInfo info;
         {
             MediaCallState &state = State();
@@ -86,18 +86,15 @@ UT_API void MediaTrack_AddStaticShowInfo(void) {
             info.sampleRate = state.sampleRate;
         }
         (void)MediaAddData(static_cast<int32_t>(kShowInfoEventNumber), BuildShowInfoArray(info), true);
-    } catch (...) {
-    }
+    });
 }
 
 UT_API const char *MediaTrack_GetConfId(void) {
-    try {
+    return GuardExport(nullptr, static_cast<const char *>(""), [&]() -> const char * {
         MediaCallState &state = State();
         std::lock_guard<std::recursive_mutex> lock(state.lock);
         return state.confId.c_str();
-    } catch (...) {
-        return "";
-    }
+    });
 }
 
 UT_API void *MediaTrack_GetSysInfo(void *block) {
@@ -113,7 +110,7 @@ UT_API void *MediaTrack_GetSysInfo(void *block) {
 }
 
 UT_API void MediaTrack_SetAudioDecoderNameAndSample(const char *name, int32_t sampleRate) {
-    try {
+    GuardExport([&] {
         MEDIA_LOG(LOG_INFO, __PRETTY_FUNCTION__, UT_MEDIA_LOG_DECODER, name != nullptr ? name : "null");
         if (name == nullptr) return;
         MediaCallState &state = State();
@@ -121,12 +118,11 @@ UT_API void MediaTrack_SetAudioDecoderNameAndSample(const char *name, int32_t sa
         int ret = strcpy_s(state.decoderName, sizeof(state.decoderName), name);
         if (sampleRate != 0) state.sampleRate = static_cast<uint32_t>(sampleRate);
         if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_SECURE_ERR_U, static_cast<unsigned>(ret));
-    } catch (...) {
-    }
+    });
 }
 
 UT_API void MediaTrack_SetConfId(const char *confId) {
-    try {
+    GuardExport([&] {
         if (confId == nullptr) {
             MEDIA_LOG(LOG_INFO, __PRETTY_FUNCTION__, UT_MEDIA_LOG_CONF_ID_NULL);
             return;
@@ -135,12 +131,11 @@ UT_API void MediaTrack_SetConfId(const char *confId) {
         MediaCallState &state = State();
         std::lock_guard<std::recursive_mutex> lock(state.lock);
         state.confId = confId;
-    } catch (...) {
-    }
+    });
 }
 
 UT_API void MediaTrack_SetConfServeType(const char *type) {
-    try {
+    GuardExport([&] {
         if (type == nullptr) {
             MEDIA_LOG(LOG_INFO, __PRETTY_FUNCTION__, UT_MEDIA_LOG_CONF_TYPE_NULL);
             return;
@@ -149,13 +144,12 @@ UT_API void MediaTrack_SetConfServeType(const char *type) {
         MediaCallState &state = State();
         std::lock_guard<std::recursive_mutex> lock(state.lock);
         state.confServeType = type;
-    } catch (...) {
-    }
+    });
 }
 
 UT_API void MediaTrack_SetCpuAndMemoryInfo(const tagMediaCpuMemInfo *info) {
     if (info == nullptr) return;
-    try {
+    GuardExport([&] {
         MediaCallState &state = State();
         std::lock_guard<std::recursive_mutex> lock(state.lock);
         const uint32_t numbers[3] = {info->number1, info->number2, info->number3};
@@ -166,12 +160,11 @@ UT_API void MediaTrack_SetCpuAndMemoryInfo(const tagMediaCpuMemInfo *info) {
         // The text is read up to its NUL or the end of its array, never further.
         int ret = strcpy_s(state.cpuMemText, sizeof(state.cpuMemText), info->text);
         if (ret != 0) MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, UT_SECURE_ERR_U, static_cast<unsigned>(ret));
-    } catch (...) {
-    }
+    });
 }
 
 UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo *info) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (info == nullptr) {
             MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, "participant info is null");
             return UT_FAILED;
@@ -180,9 +173,7 @@ UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo 
                                         strnlen(info->participantId, sizeof(info->participantId)));
         tagUTParticipantInfo param = {info->mNumber, info->tNumber, participantId.c_str()};
         return Track_SetParticipantInfo(&param);
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }
 
 }  // extern "C"

@@ -3,6 +3,7 @@
 
 #include <unified_track/unified_track.h>
 
+#include "host/export_guard.h"
 #include "log/TrackApiLog.h"
 #include "manager/UTThreadMgr.h"
 
@@ -25,10 +26,7 @@ UT_API OST_UT_RESULT Track_AddTraceApiLog(int32_t from, int32_t to, const char *
 }
 
 UT_API OST_UT_RESULT Track_AddTraceApiLogStr(int32_t from, int32_t to, const char *text) {
-    try {
-        TrackApiLog::AddApiLogStr(from, to, text);
-    } catch (...) {
-    }
+    unified_track::GuardExport([&] { TrackApiLog::AddApiLogStr(from, to, text); });
     return UT_SUCCESS;
 }
 

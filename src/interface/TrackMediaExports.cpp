@@ -9,6 +9,7 @@
 #include <unified_track/unified_track.h>
 
 #include "host/clock.h"
+#include "host/export_guard.h"
 #include "host/log.h"
 #include "host/securec.h"
 #include "interface/text_limits.h"
@@ -17,11 +18,12 @@
 #include "manager/UTThreadMgr.h"
 
 using unified_track::ContextSpecialParam;
+using unified_track::GuardExport;
+using unified_track::Text;
 using unified_track::UTManager;
 using unified_track::UTThreadMgr;
 
 namespace {
-std::string Text(const char *text) { return text != nullptr ? std::string(text) : std::string(); }
 
 // The MMR text belongs to the queued command; a command that never runs still frees it.
 struct OwnedText {
@@ -36,7 +38,7 @@ struct OwnedText {
 
 extern "C" UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialParam *param,
                                                     int32_t uploadNow) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (param == nullptr) {
             UT_LOGE("param is null");
             return UT_FAILED;
@@ -60,14 +62,12 @@ extern "C" UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialPar
         };
         UTThreadMgr::GetInstance().PushCmd(std::move(cmd), unified_track::media::kCmdAddMediaTrack);
         return UT_SUCCESS;
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }
 
 extern "C" UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t dataLen,
                                                   int32_t isReportImmediately) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (isReportImmediately == 1) {
             std::function<void()> cmd = []() {
                 (void)UTManager::GetInstance().AddMMRTrack(nullptr, 0, 1);
@@ -112,15 +112,11 @@ extern "C" UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t
         };
         UTThreadMgr::GetInstance().PushCmd(std::move(cmd), unified_track::media::kCmdAddMMRTrack);
         return UT_SUCCESS;
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }
 
 extern "C" UT_API OST_UT_RESULT Track_MsgDotCount(uint32_t index) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         return UTManager::GetInstance().MsgDotCount(index);
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }

@@ -13,6 +13,8 @@
 #include <unified_track/unified_track.h>
 
 #include "host/clock.h"
+#include "host/config_cache.h"
+#include "host/export_guard.h"
 #include "host/log.h"
 #include "interface/text_limits.h"
 #include "manager/UTData.h"
@@ -21,7 +23,9 @@
 
 using unified_track::ContextSpecialParam;
 using unified_track::ContextSubEventParam;
+using unified_track::GuardExport;
 using unified_track::RecursiveLock;
+using unified_track::Text;
 using unified_track::UTManager;
 using unified_track::UTThreadMgr;
 
@@ -37,20 +41,7 @@ private:
     std::string m_text;
 };
 
-std::string Text(const char *text) { return text == nullptr ? std::string() : std::string(text); }
-
-template <typename Body>
-OST_UT_RESULT Guarded(const char *name, Body &&body)
-{
-    try {
-        return body();
-    } catch (const std::exception &e) {
-        UT_LOGE("%s failed: %s", name, e.what());
-    } catch (...) {
-        UT_LOGE("%s failed", name);
-    }
-    return UT_FAILED;
-}
+constexpr OST_UT_RESULT kFailed = UT_FAILED;
 
 OST_UT_RESULT Sync(std::function<OST_UT_RESULT()> func, const char *name)
 {
@@ -116,27 +107,27 @@ extern "C" {
 
 UT_API OST_UT_RESULT Track_ConfigUploadParam(const tagUTTransferParam *param)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().ConfigUploadParam(param); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigUploadParam(param); });
 }
 
 UT_API OST_UT_RESULT Track_ConfigCustomParam(int32_t upload)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().ConfigCustomParam(upload != 0); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigCustomParam(upload != 0); });
 }
 
 UT_API OST_UT_RESULT Track_ConfigDotSwitch(bool open)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().ConfigDotSwitch(open); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigDotSwitch(open); });
 }
 
 UT_API OST_UT_RESULT Track_SetMeetingSDKDotSwitch(bool open)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().SetMeetingSDKDotSwitch(open); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().SetMeetingSDKDotSwitch(open); });
 }
 
 UT_API OST_UT_RESULT Track_ConfigPublicSdkParam(const tagUTPublicSdkParam *param)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         std::shared_ptr<OwnedPublicSdkParam> owned;
         if (param != nullptr) owned = std::make_shared<OwnedPublicSdkParam>(*param);
         return Sync(
@@ -151,22 +142,22 @@ UT_API OST_UT_RESULT Track_ConfigPublicSdkParam(const tagUTPublicSdkParam *param
 
 UT_API OST_UT_RESULT Track_ClearConfigPublicSdkParam(void)
 {
-    return Guarded(__func__, [] { return UTManager::GetInstance().ClearConfigPublicSdkParam(); });
+    return GuardExport(__func__, kFailed, [] { return UTManager::GetInstance().ClearConfigPublicSdkParam(); });
 }
 
 UT_API OST_UT_RESULT Track_ConfigContextPublicParam(const tagUTContextPublicParam *param)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().ConfigContextPublicParam(param); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigContextPublicParam(param); });
 }
 
 UT_API OST_UT_RESULT Track_ConfigBrioContextPublicParam(const tagUTBrioContextPublicParam *param)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().ConfigBrioContextPublicParam(param); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigBrioContextPublicParam(param); });
 }
 
 UT_API OST_UT_RESULT Track_SetConfInfoParam(const tagUTConfInfoParam *param)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         std::shared_ptr<OwnedConfInfo> owned;
         if (param != nullptr) owned = std::make_shared<OwnedConfInfo>(*param);
         return Sync(
@@ -181,27 +172,27 @@ UT_API OST_UT_RESULT Track_SetConfInfoParam(const tagUTConfInfoParam *param)
 
 UT_API OST_UT_RESULT Track_SetParticipantInfo(const tagUTParticipantInfo *param)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().SetParticipantInfo(param); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().SetParticipantInfo(param); });
 }
 
 UT_API OST_UT_RESULT Track_SetStunInfo(const char *address, uint16_t port)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().SetStunInfo(address, port); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().SetStunInfo(address, port); });
 }
 
 UT_API OST_UT_RESULT Track_UpdateOpsAddress(const char *address, int32_t isProxyOff)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().UpdateOpsAddress(address, isProxyOff != 0); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().UpdateOpsAddress(address, isProxyOff != 0); });
 }
 
 UT_API OST_UT_RESULT Track_UpdateAccessDesc(const char *desc)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().UpdateAccessDesc(desc); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().UpdateAccessDesc(desc); });
 }
 
 UT_API OST_UT_RESULT Track_SetCertInfo(const tagUTCertInfo *param)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         std::shared_ptr<tagUTCertInfo> owned;
         if (param != nullptr) owned = std::make_shared<tagUTCertInfo>(*param);
         return Sync([owned]() { return UTManager::GetInstance().SetCertInfo(owned.get()); }, "_Track_SetCertInfo");
@@ -210,12 +201,12 @@ UT_API OST_UT_RESULT Track_SetCertInfo(const tagUTCertInfo *param)
 
 UT_API OST_UT_RESULT Track_GetCertInfo(tagUTCertInfo *param)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().GetCertInfo(param); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().GetCertInfo(param); });
 }
 
 UT_API OST_UT_RESULT Track_GetVersion(char *buffer, int32_t size)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         // The command fills a buffer of its own, no larger than the caller's; the caller's
         // memory is written here, on the caller's thread, once the command has finished.
         auto version = std::make_shared<std::string>();
@@ -246,7 +237,7 @@ UT_API OST_UT_RESULT Track_GetVersion(char *buffer, int32_t size)
 
 UT_API OST_UT_RESULT Track_SetTerminalType(const char *terminalType)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         if (terminalType == nullptr) {
             UT_LOGE("terminalType is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
@@ -260,19 +251,19 @@ UT_API OST_UT_RESULT Track_SetTerminalType(const char *terminalType)
 
 UT_API OST_UT_RESULT Track_DelUserInfo(void)
 {
-    return Guarded(__func__, [] { return UTManager::GetInstance().DelUserInfo(); });
+    return GuardExport(__func__, kFailed, [] { return UTManager::GetInstance().DelUserInfo(); });
 }
 
 // ---- time base ----
 
 UT_API OST_UT_RESULT Track_RecordUtcTimeByLogin(uint64_t serverUtcMs)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().RecordUtcTimeByLogin(serverUtcMs); });
+    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().RecordUtcTimeByLogin(serverUtcMs); });
 }
 
 UT_API OST_UT_RESULT Track_GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint64_t *baseTime)
 {
-    return Guarded(__func__,
+    return GuardExport(__func__, kFailed,
                    [&] { return UTManager::GetInstance().GetServerUtcTimeAndBaseTime(serverTime, baseTime); });
 }
 
@@ -280,14 +271,14 @@ UT_API OST_UT_RESULT Track_GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uin
 
 UT_API OST_UT_RESULT Track_DelDotData(void)
 {
-    return Guarded(__func__, [] { return Sync([]() { return UTManager::GetInstance().DelDotData(); }, "_Track_DelDotData"); });
+    return GuardExport(__func__, kFailed, [] { return Sync([]() { return UTManager::GetInstance().DelDotData(); }, "_Track_DelDotData"); });
 }
 
 // ---- user and timed events ----
 
 UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         if (param == nullptr) {
             UT_LOGE("param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
@@ -300,7 +291,7 @@ UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param)
 
 UT_API OST_UT_RESULT Track_StartEvent(const char *eventName)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         if (eventName == nullptr) {
             UT_LOGE("eventName is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
@@ -313,7 +304,7 @@ UT_API OST_UT_RESULT Track_StartEvent(const char *eventName)
 
 UT_API OST_UT_RESULT Track_AddSubEvent(const char *eventName, const tagUTContextSubEventParam *param)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         if (eventName == nullptr || param == nullptr) {
             UT_LOGE("eventName or param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
@@ -331,7 +322,7 @@ UT_API OST_UT_RESULT Track_AddSubEvent(const char *eventName, const tagUTContext
 
 UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContextSpecialParam *param)
 {
-    return Guarded(__func__, [&] {
+    return GuardExport(__func__, kFailed, [&] {
         if (eventName == nullptr || param == nullptr) {
             UT_LOGE("eventName or param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
@@ -350,5 +341,8 @@ UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContext
 UT_API OST_UT_RESULT setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
                                     DelConfigCacheFunc delFunc)
 {
-    return Guarded(__func__, [&] { return UTManager::GetInstance().setAddCacheFun(addFunc, queryFunc, delFunc); });
+    return GuardExport(__func__, kFailed, [&] {
+        unified_track::SetConfigCacheQuery(queryFunc);
+        return UTManager::GetInstance().setAddCacheFun(addFunc, queryFunc, delFunc);
+    });
 }

@@ -7,6 +7,7 @@
 #include <unified_track/unified_track.h>
 
 #include "host/clock.h"
+#include "host/export_guard.h"
 #include "host/log.h"
 #include "host/pal.h"
 #include "interface/track_event_queue.h"
@@ -18,14 +19,14 @@ using unified_track::BlockedNotifyRegistry;
 using unified_track::MainDelayTracker;
 using unified_track::MsgReportLimiter;
 using unified_track::QueueReportEvent;
-using unified_track::Guarded;
+using unified_track::GuardExport;
 using unified_track::SecureString;
 namespace text = unified_track::reporter_text;
 
 extern "C" {
 
 UT_API void Track_TimeTakenDotData(const tagUTTimeTakenRecord *record) {
-    Guarded([&] {
+    GuardExport([&] {
         if (record == nullptr) {
             UT_LOGE("%s", text::kLogArgNull);
             return;
@@ -53,7 +54,7 @@ UT_API void Track_TimeTakenDotData(const tagUTTimeTakenRecord *record) {
 }
 
 UT_API void Track_SetBlockedNotifyCB(const char *funcName, UTBlockedNotifyFunc callback) {
-    Guarded([&] {
+    GuardExport([&] {
         // Only the low 16 bits: a full code address would help an attacker defeat ASLR.
         const unsigned lowBits = static_cast<unsigned>(reinterpret_cast<uintptr_t>(callback) & 0xFFFFu);
         UT_LOGE(text::kLogSetBlockedCb, lowBits);
@@ -66,18 +67,16 @@ UT_API void Track_SetBlockedNotifyCB(const char *funcName, UTBlockedNotifyFunc c
 }
 
 UT_API uint32_t Track_IsMainThreadDelay(void) {
-    try {
+    return GuardExport(nullptr, static_cast<uint32_t>(0), [&]() -> uint32_t {
         if (MainDelayTracker::Instance().DelayTimeMs() == 0) {
             return 0;
         }
         return MainDelayTracker::Instance().IsDelayed(PAL_GetSysRunTimeEx()) ? 1u : 0u;
-    } catch (...) {
-        return 0;
-    }
+    });
 }
 
 UT_API void Track_ErrorAnalyze(const char *type, const char *errorInfo) {
-    Guarded([&] {
+    GuardExport([&] {
         if (type == nullptr || errorInfo == nullptr) {
             UT_LOGE("%s", text::kLogArgNull);
             return;
@@ -90,7 +89,7 @@ UT_API void Track_ErrorAnalyze(const char *type, const char *errorInfo) {
 }
 
 UT_API void Track_AnonymousAuth(const char *serverIp, const char *confId, uint32_t result) {
-    Guarded([&] {
+    GuardExport([&] {
         if (serverIp == nullptr || confId == nullptr) {
             UT_LOGE("%s", text::kLogArgNull);
             return;
@@ -103,7 +102,7 @@ UT_API void Track_AnonymousAuth(const char *serverIp, const char *confId, uint32
 }
 
 UT_API void PalMsgDotData(const void *msg) {
-    Guarded([&] {
+    GuardExport([&] {
         if (msg == nullptr) {
             return;
         }

@@ -5,15 +5,18 @@
 
 #include <unified_track/unified_track.h>
 
+#include "host/export_guard.h"
 #include "host/log.h"
 #include "host/msg_bus.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "host/securec.h"
 #include "log/track_trace.h"
 #include "manager/UTConstants.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
 
+using unified_track::GuardExport;
 using unified_track::UTManager;
 using unified_track::UTThreadMgr;
 
@@ -26,9 +29,8 @@ constexpr int32_t kInitLogFileCount = 5;
 // not fit: nothing may then be created, least of all a "dotdata" folder relative to the
 // working directory.
 bool BuildDotDataFolder(const char *dataPath, std::string *folder) {
-    std::string base(dataPath);
-    if (base.back() != kPathSep) base.push_back(kPathSep);
-    char buffer[unified_track::kPathBufferSize] = {0};
+    const std::string base = unified_track::WithTrailingSep(dataPath);
+    char buffer[unified_track::kPathBufferBytes] = {0};
     int ret = strcpy_s(buffer, sizeof(buffer), base.c_str());
     ret += strcat_s(buffer, sizeof(buffer), unified_track::kDotDataFolderName);
     if (ret != 0) {
@@ -51,7 +53,7 @@ extern "C" {
 
 UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t, uint32_t, const char *logPath,
                                       const char *dataPath) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (logPath == nullptr || dataPath == nullptr || logLevel > kMaxLogLevel ||
             PAL_StrLen(logPath) == 0 || PAL_StrLen(dataPath) == 0) {
             return UT_FAILED;
@@ -68,22 +70,19 @@ UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t, uint32_t, con
         return UTThreadMgr::GetInstance().PushCmd(
             std::function<OST_UT_RESULT()>([manager, folder] { return manager->Init(folder.c_str()); }),
             unified_track::kCmdInitUnifiedTrack);
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }
 
 UT_API OST_UT_RESULT Track_Uninit(void) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_SUCCESS), [&]() -> OST_UT_RESULT {
         UTThreadMgr::GetInstance().Stop();
         UTManager::GetInstance().Uninit();
-    } catch (...) {
-    }
-    return UT_SUCCESS;
+        return UT_SUCCESS;
+    });
 }
 
 UT_API OST_UT_RESULT CheckAppIdAndSetDotData(const char *appId, int32_t *isBrio) {
-    try {
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (appId == nullptr || isBrio == nullptr) {
             if (isBrio != nullptr) *isBrio = 0;
             return UT_FAILED;
@@ -96,22 +95,19 @@ UT_API OST_UT_RESULT CheckAppIdAndSetDotData(const char *appId, int32_t *isBrio)
         return UTThreadMgr::GetInstance().PushCmd(
             std::function<OST_UT_RESULT()>([manager] { return manager->SetDotdataFuncCallback(1); }),
             unified_track::kCmdCheckAppIdAndSetDotData);
-    } catch (...) {
-        return UT_FAILED;
-    }
+    });
 }
 
 UT_API void GetOrignalCorpTrustAppId(char *buffer, uint32_t bufferSize) {
-    try {
+    GuardExport([&] {
         UTManager::GetInstance().GetOrignalCorpTrustAppId(buffer, bufferSize);
-    } catch (...) {
-    }
+    });
 }
 
 UT_API void PalMsgLogCallback(int32_t level, const char *errNo, const char *file, int32_t line,
                               const char *msg) {
     if (errNo == nullptr || file == nullptr || msg == nullptr) return;
-    try {
+    GuardExport([&] {
         using namespace unified_track;
         switch (level) {
             case 4:
@@ -131,8 +127,7 @@ UT_API void PalMsgLogCallback(int32_t level, const char *errNo, const char *file
                       errNo, file, line, msg);
                 break;
         }
-    } catch (...) {
-    }
+    });
 }
 
 }  // extern "C"

@@ -21,13 +21,4 @@ void QueueLinkEvent(const char *event, const SecureString &payload);
 // reporters check this before they copy anything.
 bool ReportTextsFit(std::initializer_list<const char *> texts);
 
-// Runs a report's body; a report is best effort and its caller must never see a failure.
-template <typename F>
-void Guarded(F &&body) noexcept {
-    try {
-        body();
-    } catch (...) {
-    }
-}
-
 }  // namespace unified_track

@@ -4,6 +4,7 @@
 #include <unified_track/unified_track.h>
 
 #include "host/clock.h"
+#include "host/export_guard.h"
 #include "host/pal.h"
 #include "interface/track_event_queue.h"
 #include "interface/track_link_payloads.h"
@@ -12,7 +13,7 @@
 
 using unified_track::LinkState;
 using unified_track::QueueLinkEvent;
-using unified_track::Guarded;
+using unified_track::GuardExport;
 using unified_track::SecureString;
 namespace text = unified_track::reporter_text;
 
@@ -28,7 +29,7 @@ bool SetterTextsFit(std::initializer_list<const char *> texts) noexcept {
 
 template <typename F>
 int32_t GuardedSetter(F &&body) noexcept {
-    Guarded(body);
+    GuardExport(body);
     return 0;
 }
 
@@ -40,7 +41,7 @@ UT_API void track_http_error(const char *url, const char *requestId, int32_t err
                              const char *httpRspBody) {
     // Read first: building the payload allocates, which may overwrite the caller's error.
     const int32_t lastOsError = PAL_GetLastErr();
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({url, requestId, httpRspBody})) return;
         SecureString payload;
         if (unified_track::BuildHttpErrorPayload(url, requestId, errNo, httpRsp, httpRspBody,
@@ -52,7 +53,7 @@ UT_API void track_http_error(const char *url, const char *requestId, int32_t err
 
 UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType,
                                   const char *sequence, int32_t errNo, const char *errnoDesc) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({oprType, sequence, errnoDesc})) return;
         QueueLinkEvent(text::kEvtWebsocketError,
                        unified_track::BuildWebsocketErrorPayload(linkType, reason, oprType, sequence,
@@ -61,14 +62,14 @@ UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *
 }
 
 UT_API void track_websocket_retry(int32_t linkType, int32_t reason, int32_t nextTime) {
-    Guarded([&] {
+    GuardExport([&] {
         QueueLinkEvent(text::kEvtWebsocketRetry,
                        unified_track::BuildWebsocketRetryPayload(linkType, reason, nextTime));
     });
 }
 
 UT_API void track_websocket_heartbeat_timeout(const char *linkType) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({linkType})) return;
         SecureString payload;
         if (unified_track::BuildHeartbeatTimeoutPayload(linkType, &payload)) {
@@ -81,7 +82,7 @@ UT_API void track_websocket_link_connect(const char *linkType, const char *serve
                                          const char *regionName, int32_t connectReason,
                                          const char *status, uint64_t linkStartTime,
                                          const char *lastFailedAddr, int32_t connectTakenTime) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({linkType, serverIp, regionName, status, lastFailedAddr})) return;
         QueueLinkEvent(text::kEvtWebsocketConnect,
                        unified_track::BuildWebsocketConnectPayload(
@@ -91,7 +92,7 @@ UT_API void track_websocket_link_connect(const char *linkType, const char *serve
 }
 
 UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errnoDesc) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({rtcFunc, errnoDesc})) return;
         QueueLinkEvent(text::kEvtRtcError,
                        unified_track::BuildRtcErrorPayload(rtcFunc, errNo, errnoDesc));
@@ -100,7 +101,7 @@ UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errn
 
 UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileType, int32_t errorCode,
                                       const char *uploadUrl, int32_t fileLength) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({deleteFileName, uploadUrl})) return;
         QueueLinkEvent(text::kEvtDeleteZip,
                        unified_track::BuildDeleteFilePayload(deleteFileName, fileType, errorCode,
@@ -109,7 +110,7 @@ UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileTy
 }
 
 UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorCode, int32_t zipError) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({zipFilePath})) return;
         QueueLinkEvent(text::kEvtDeleteZip,
                        unified_track::BuildZipfileGenerateErrorPayload(zipFilePath, errorCode,
@@ -118,7 +119,7 @@ UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorC
 }
 
 UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({logFileName})) return;
         QueueLinkEvent(text::kEvtLogfileCompressError,
                        unified_track::BuildLogZipErrorPayload(errorCode, logFileName));
@@ -126,7 +127,7 @@ UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName) {
 }
 
 UT_API void track_dotdata_log(const char *content, const char *functionName) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({content, functionName})) return;
         QueueLinkEvent(text::kEvtMeetingLog,
                        unified_track::BuildDotdataLogPayload(content, functionName));
@@ -134,7 +135,7 @@ UT_API void track_dotdata_log(const char *content, const char *functionName) {
 }
 
 UT_API void track_dotdata_parse_domain_error(const char *domain, int32_t errNo) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({domain})) return;
         QueueLinkEvent(text::kEvtParseDomainError,
                        unified_track::BuildParseDomainErrorPayload(domain, errNo));
@@ -142,20 +143,20 @@ UT_API void track_dotdata_parse_domain_error(const char *domain, int32_t errNo) 
 }
 
 UT_API void track_set_deploy_mode(int32_t mode) {
-    Guarded([&] {
+    GuardExport([&] {
         QueueLinkEvent(text::kEvtSetDeployMode, unified_track::BuildSetDeployModePayload(mode));
     });
 }
 
 UT_API void track_switch_deploy_mode(int32_t mode, int32_t reason) {
-    Guarded([&] {
+    GuardExport([&] {
         QueueLinkEvent(text::kEvtSwitchDeployMode,
                        unified_track::BuildSwitchDeployModePayload(mode, reason));
     });
 }
 
 UT_API void track_usg_websocket_detect_result(int32_t isSuccess, const char *address) {
-    Guarded([&] {
+    GuardExport([&] {
         if (!unified_track::ReportTextsFit({address})) return;
         QueueLinkEvent(text::kEvtUsgWebsocketDetect,
                        unified_track::BuildUsgWebsocketDetectPayload(isSuccess, address));

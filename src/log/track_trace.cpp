@@ -13,6 +13,7 @@
 
 #include "host/log.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "host/securec.h"
 #include "log/track_trace_constants.h"
 #include "manager/UTThreadMgr.h"
@@ -43,7 +44,7 @@ bool ApplyFolderRule(const char *folder, const char *fileName, std::string *file
     char buffer[kTracePathBufferSize] = {0};
     const char sep[2] = {kPathSep, '\0'};
     int ret = strcpy_s(buffer, sizeof(buffer), folder);
-    if (buffer[0] == '\0' || buffer[PAL_StrLen(buffer) - 1] != kPathSep) {
+    if (buffer[0] == '\0' || !unified_track::IsPathSep(buffer[PAL_StrLen(buffer) - 1])) {
         ret += strcat_s(buffer, sizeof(buffer), sep);
     }
     {

@@ -4,11 +4,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "host/path.h"
+
 constexpr char kApiLogModule[] = "sdk_api_info";
 constexpr char kApiLogFileName[] = "sdk_api_info.txt";
 // Folder buffer; the folder itself may hold at most 228 bytes so that folder, separator and the
 // file name fit.
-constexpr size_t kTracePathBufferSize = 260;
+constexpr size_t kTracePathBufferSize = unified_track::kPathBufferBytes;
 constexpr size_t kTraceMaxFolderLen = 228;
 constexpr int32_t kTraceMaxSizeKB = 512;
 constexpr int32_t kTraceFileCount = 5;

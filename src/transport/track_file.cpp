@@ -10,6 +10,7 @@
 #include "host/gzip.h"
 #include "host/log.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "host/securec.h"
 #include "host/string_helper.h"
 #include "transport/UTTransportConstants.h"
@@ -148,7 +149,7 @@ std::string GetZipFilePathName(const std::string &zipFolder) {
         if (sprintf_s(text, sizeof text, "%llu", static_cast<unsigned long long>(ms)) < 0) {
             UT_LOGE(UT_SECURE_ERR_U, 1u);
         }
-        path = zipFolder + kPathSep + text + kZipSuffix;
+        path = unified_track::PathJoin(zipFolder, text + std::string(kZipSuffix));
         if (PAL_IsFileExist(path.c_str()) == 0 && PAL_IsFileExist(PackTempPath(path).c_str()) == 0) break;
     }
     return path;

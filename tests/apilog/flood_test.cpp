@@ -7,7 +7,8 @@
 
 #include <unified_track/unified_track.h>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "log/TrackApiLog.h"
 #include "support/log_capture.h"
 
@@ -67,8 +68,8 @@ TEST_F(ApiLogFlood, EverySixthDropWritesTheSummaryAndRestartsTheCount) {
 }
 
 TEST_F(ApiLogFlood, TheOldestDropIsForgottenPastTenPrefixes) {
-    unified_track::ManualClock clock(1000, 1000);
-    unified_track::SetClock(&clock);
+    ut_test::ManualClock clock(1000, 1000);
+    ut_test::ScopedClock installed(&clock);
     // Five calls in a row drop the fifth once the recent list is full of others.
     auto dropOnce = [&](const std::string &prefix) {
         int dropped = 0;
@@ -90,7 +91,6 @@ TEST_F(ApiLogFlood, TheOldestDropIsForgottenPastTenPrefixes) {
               "abandom interface: p02 , abandom count: 6; p03 , abandom count: 1; p04 , abandom count: 1; "
               "p05 , abandom count: 1; p06 , abandom count: 1; p07 , abandom count: 1; p08 , abandom count: 1; "
               "p09 , abandom count: 1; p10 , abandom count: 1; p11 , abandom count: 1; ");
-    unified_track::SetClock(nullptr);
 }
 
 TEST_F(ApiLogFlood, CallersOnManyThreads) {

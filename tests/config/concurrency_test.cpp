@@ -15,7 +15,7 @@ TEST_F(ConfigTest, ConcurrentLookupsAdjustmentsAndReplacements) {
     Write("offlineJoinIp.json", "{\"Domains\":{\"httpProxyUri\":\"192.0.2.50:8443\"}}");
     FakeResolver resolver;
     resolver.Fail(UT_DNS_ERR_TIMEOUT);
-    unified_track::ScopedDnsResolver scoped(&resolver);
+    ut_test::ScopedDnsResolver scoped(&resolver);
 
     constexpr int kRounds = 150;
     std::atomic<int> failures{0};

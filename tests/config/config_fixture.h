@@ -14,6 +14,7 @@
 
 #include "host/dns_resolver.h"
 #include "support/log_capture.h"
+#include "support/scoped_host.h"
 #include "support/temp_dir.h"
 
 namespace ut_test {

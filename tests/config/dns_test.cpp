@@ -137,7 +137,7 @@ TEST_F(DnsListTest, AdjustChoosesTheGuaranteedListWhenItHasRecords) {
 class GetIpTest : public ConfigTest {
 protected:
     FakeResolver resolver_;
-    unified_track::ScopedDnsResolver scoped_{&resolver_};
+    ut_test::ScopedDnsResolver scoped_{&resolver_};
 };
 
 TEST_F(GetIpTest, DnsAnswerIsWrittenAsDottedText) {

@@ -23,7 +23,7 @@ TEST(CaresResolver, AnswersFromTheNameServer) {
     ASSERT_NE(server.Port(), 0);
     server.SetAddress(198, 51, 100, 23);
     CaresResolver resolver(At(server, 5000));
-    unified_track::ScopedDnsResolver scoped(&resolver);
+    ut_test::ScopedDnsResolver scoped(&resolver);
     char ip[16] = "";
     EXPECT_EQ(GetIpByDNS("svc.example.test", ip, sizeof(ip)), 0u);
     EXPECT_STREQ(ip, "198.51.100.23");
@@ -52,7 +52,7 @@ TEST(CaresResolver, SilentServerEndsAtTheDeadline) {
     ASSERT_NE(server.Port(), 0);
     server.SetMode(DnsResponder::Mode::Silent);
     CaresResolver resolver(At(server, 300));
-    unified_track::ScopedDnsResolver scoped(&resolver);
+    ut_test::ScopedDnsResolver scoped(&resolver);
     ut_test::LogCapture log;
     char ip[16] = "keep";
     EXPECT_EQ(GetIpByDNS("svc.example.test", ip, sizeof(ip)), static_cast<uint32_t>(UT_DNS_ERR_TIMEOUT));
@@ -76,7 +76,7 @@ TEST(CaresResolver, UnreachableServerFailsWithinTheDeadline) {
 TEST(DnsSeam, RecordsCarryTheAddressInBytesFourToSeven) {
     ut_test::FakeResolver fake;
     fake.Answer({{192, 0, 2, 1}, {192, 0, 2, 2}});
-    unified_track::ScopedDnsResolver scoped(&fake);
+    ut_test::ScopedDnsResolver scoped(&fake);
     ZSP_NETB_DNS_RECORD records[3];
     std::memset(records, 0xAB, sizeof(records));
     uint32_t count = 3;

@@ -11,6 +11,7 @@
 
 #include "manager/UTThreadMgr.h"
 #include "support/log_capture.h"
+#include "support/test_env.h"
 
 namespace ut_core_test {
 
@@ -49,14 +50,7 @@ private:
 };
 
 // Polls `cond` until it holds or five seconds have passed (a bound, not a timing assertion).
-inline bool WaitFor(const std::function<bool()> &cond) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
+inline bool WaitFor(const std::function<bool()> &cond) { return ut_test::WaitUntil(cond, 5); }
 
 inline int ThreadCount() {
     namespace fs = std::filesystem;

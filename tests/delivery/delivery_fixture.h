@@ -7,13 +7,16 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "host/http_transport.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
 #include "support/https_collector.h"
 #include "support/log_capture.h"
+#include "support/test_env.h"
 #include "transport/UTUploader.h"
 
 namespace ut_delivery {
@@ -33,7 +36,7 @@ using unified_track::UTManager;
 
 // A manual clock that also counts sleeps, so a test can wait for the k-th sleep of the upload
 // thread and read how long it asked to sleep.
-class StepClock : public unified_track::ManualClock {
+class StepClock : public ut_test::ManualClock {
 public:
     StepClock() : ManualClock(1700000000000ull, 5000000ull) {}
     void SleepMs(uint32_t ms) override {
@@ -77,15 +80,7 @@ inline std::vector<std::string> ListDir(const std::string &folder) {
     return names;
 }
 
-// Polls until cond holds; the bound only keeps a broken build from hanging.
-inline bool WaitUntil(const std::function<bool()> &cond, int seconds = 30) {
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > deadline) return false;
-        std::this_thread::yield();
-    }
-    return true;
-}
+using ut_test::WaitUntil;
 
 // The user/media envelope exactly as packing writes it.
 inline std::string Envelope(const std::string &data, const std::string &user = "uuid-1") {
@@ -97,18 +92,14 @@ inline std::string Envelope(const std::string &data, const std::string &user = "
     return Json::writeString(b, v);
 }
 
-// Waits for every command queued to the command thread so far.
-inline void DrainCommands() {
-    unified_track::UTThreadMgr::GetInstance().PushCmd(
-        std::function<OST_UT_RESULT()>([] { return OST_UT_RESULT(UT_SUCCESS); }), "_test_drain");
-}
+using ut_test::DrainCommands;
 
 // The manager laid out under <tmp>/dotdata, upload parameters pointing at a collector, and an
 // upload thread that the test starts and stops itself.
 class ManagerFixture : public ::testing::Test {
 protected:
     void SetUp() override {
-        unified_track::SetClock(&clock_);
+        installed_.emplace(&clock_);
         UTManager &m = mgr();
         ASSERT_TRUE(m.InitFolderPath((tmp_.path() + "/dotdata").c_str()));
         // What Init would switch on (each test runs in a process of its own).
@@ -126,7 +117,7 @@ protected:
         DrainCommands();
         ost_http_close_thread_connections();
         ost_http_set_test_timeouts_ms(0, 0);
-        unified_track::SetClock(nullptr);
+        installed_.reset();
     }
     static UTManager &mgr() { return UTManager::GetInstance(); }
 
@@ -166,6 +157,7 @@ protected:
     }
 
     StepClock clock_;
+    std::optional<ut_test::ScopedClock> installed_;
     ut_test::TempDir tmp_;
     std::thread thread_;
     std::atomic<bool> done_{false};

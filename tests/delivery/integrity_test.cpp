@@ -68,7 +68,7 @@ TEST_F(IntegrityTest, AnAppendOnAFullDiskLeavesNoFragmentAndReportsTheWriteFailu
     {
         ut_test::LogCapture log;
         FullDisk disk(7);  // the record fits only in part
-        unified_track::ScopedFileOps guard(&disk);
+        ut_test::ScopedFileOps guard(&disk);
         EXPECT_EQ(-1, mgr().AddDataToFile(dot, std::string(40, 'x') + "\n"));
         EXPECT_EQ(1u, log.Count("PAL_Fwrite failed, lasterr:" + std::to_string(ENOSPC)));
         EXPECT_FALSE(log.Contains("file open failed"));

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <optional>
 
 #include <unified_track/host_services.h>
 
 #include "delivery_fixture.h"
 #include "host/http_proxy.h"
+#include "support/scoped_host.h"
 
 namespace ut_delivery {
 namespace {
@@ -49,7 +51,6 @@ protected:
     }
     void TearDown() override {
         ost_http_close_thread_connections();
-        ost_http_set_send_func(nullptr);
         OstRegGlobalCfgCallback(129, nullptr);
     }
     UpLoadParam Param() { return ParamFor("127.0.0.1", server_.Port(), server_.CaFile()); }
@@ -153,7 +154,7 @@ class RecordTest : public TransportTest {
 protected:
     void SetUp() override {
         TransportTest::SetUp();
-        ost_http_set_send_func([this](tagOstHttpRequest *r, int32_t repeat) {
+        fake_.emplace([this](tagOstHttpRequest *r, int32_t repeat) {
             Seen s{r->url, r->requestId, repeat, {}, r->connectTimeoutSec, r->totalTimeoutSec};
             for (uint32_t i = 0; i < r->headerCount; ++i) s.headers.emplace_back(r->headers[i].name, r->headers[i].value);
             seen_.push_back(s);
@@ -161,10 +162,13 @@ protected:
             r->responseCode = ret == 0 ? 200 : 0;
             return ret;
         });
+        installed_.emplace(&*fake_);
     }
     UpLoadParam Param() { return ParamFor("ops.example.com", 0, "/etc/ca.pem"); }
     std::vector<Seen> seen_;
     std::vector<int32_t> results_;  // per call, then OK
+    std::optional<ut_test::FunctionSender> fake_;
+    std::optional<ut_test::ScopedHttpSender> installed_;
 };
 
 TEST_F(RecordTest, OverLongTextsAreNotCopiedCutInTheNotificationOrNotSent) {

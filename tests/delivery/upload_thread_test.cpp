@@ -207,7 +207,7 @@ public:
 TEST_F(UploadThreadTest, ABodyTheServerTookIsNotSentAgainWhenItsFileCannotBeRemoved) {
     ut_test::LogCapture log;
     NoZipRemoval readOnly;
-    unified_track::ScopedFileOps guard(&readOnly);
+    ut_test::ScopedFileOps guard(&readOnly);
     const std::string zip = PutZip(ZipFolderOf(DotKind::kUser), "1700000000000.gz", "taken");
     StartThread();
     for (int pass = 1; pass <= 3; ++pass) {

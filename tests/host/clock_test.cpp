@@ -5,16 +5,18 @@
 #include <thread>
 
 #include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 
 namespace {
 
-using unified_track::ManualClock;
-using unified_track::SetClock;
+using ut_test::ManualClock;
+using ut_test::ScopedClock;
 
 // The real clock's wake-up is covered where the library stops its upload thread.
 TEST(ManualClockTest, SleepEndsOnlyWhenTimePassesItsEndOrOnWake) {
     ManualClock clock(1000000, 5000);
-    SetClock(&clock);
+    ScopedClock installed(&clock);
     std::thread sleeper([] { PAL_SleepMs(300); });
     ASSERT_TRUE(clock.WaitForSleepers(1));
     EXPECT_EQ(clock.LastSleepMs(), 300u);
@@ -34,7 +36,6 @@ TEST(ManualClockTest, SleepEndsOnlyWhenTimePassesItsEndOrOnWake) {
     b.join();
     EXPECT_EQ(clock.Sleepers(), 0);
     EXPECT_EQ(clock.RunTimeMs(), 5300u);  // waking moves no time
-    SetClock(nullptr);
 }
 
 TEST(TimeZoneTest, OffsetsWestOfUtcAndDaylightSavingApart) {
@@ -44,7 +45,7 @@ TEST(TimeZoneTest, OffsetsWestOfUtcAndDaylightSavingApart) {
     const Row rows[] = {{"Asia/Kolkata", kJul2024, -330, 0}, {"America/Sao_Paulo", kJan2024, 180, 0},
                         {"Europe/Berlin", kJul2024, -60, 1}, {"Europe/Berlin", kJan2024, -60, 0}};
     ManualClock clock(0, 0);
-    SetClock(&clock);
+    ScopedClock installed(&clock);
     for (const Row &r : rows) {
         setenv("TZ", r.zone, 1);
         tzset();
@@ -63,7 +64,6 @@ TEST(TimeZoneTest, OffsetsWestOfUtcAndDaylightSavingApart) {
     EXPECT_NE(PAL_LocalTime_S(nullptr, &kJul2024), 0);
     unsetenv("TZ");
     tzset();
-    SetClock(nullptr);
 }
 
 TEST(TimeZoneTest, TheZoneOfAGivenInstantGivesItsRealOffsetWhereDaylightSavingRunsBackwards) {

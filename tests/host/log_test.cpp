@@ -2,6 +2,7 @@
 #include <zlib.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "host/pal.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "support/test_env.h"
 
 namespace unified_track {
 struct Probe {
@@ -28,13 +30,8 @@ using ut_test::ReadFile;
 using ut_test::TempDir;
 
 std::string Gunzip(const std::string &path) {
-    gzFile f = gzopen(path.c_str(), "rb");
-    if (f == nullptr) return "<cannot open>";
-    std::string out;
-    char buf[4096];
-    for (int n = 0; (n = gzread(f, buf, sizeof(buf))) > 0;) out.append(buf, static_cast<size_t>(n));
-    gzclose(f);
-    return out;
+    if (!std::filesystem::exists(path)) return "<cannot open>";
+    return ut_test::GunzipFile(path);
 }
 
 std::vector<std::string> GzFiles(const std::string &folder) {

@@ -8,6 +8,7 @@
 
 #include "host/gzip.h"
 #include "host/pal.h"
+#include "support/scoped_host.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -85,7 +86,7 @@ TEST(Pal, AShortAppendIsTruncatedBackSoTheFileKeepsOnlyWholeRecords) {
     ASSERT_EQ(PAL_AppendFile(f.c_str(), "rec1\n", 5), 5);
     for (size_t room : {0u, 3u}) {
         FullDisk disk(room);
-        unified_track::ScopedFileOps guard(&disk);
+        ut_test::ScopedFileOps guard(&disk);
         errno = 0;
         EXPECT_EQ(PAL_AppendFile(f.c_str(), "rec2 is long\n", 13), kPalAppendWriteFailed) << room;
         EXPECT_EQ(PAL_GetLastErr(), ENOSPC);

@@ -12,21 +12,16 @@
 #include <json/json.h>
 
 #include "manager/UTThreadMgr.h"
+#include "support/test_env.h"
 
 namespace media_test {
 
-unified_track::ManualClock *MediaEnv::clock_ = nullptr;
+ut_test::ManualClock *MediaEnv::clock_ = nullptr;
 
-std::string Gunzip(const std::string &path) {
-    gzFile gz = gzopen(path.c_str(), "rb");
-    if (gz == nullptr) return std::string();
-    std::string out;
-    char buffer[8192];
-    int n = 0;
-    while ((n = gzread(gz, buffer, sizeof(buffer))) > 0) out.append(buffer, static_cast<size_t>(n));
-    gzclose(gz);
-    return out;
-}
+// Installed for the whole program, like the clock itself (not internal, so the pointer is kept).
+ut_test::ScopedClock *g_installedClock = nullptr;
+
+std::string Gunzip(const std::string &path) { return ut_test::GunzipFile(path); }
 
 std::vector<std::string> ZipFiles(const std::string &folder) {
     std::vector<std::string> names;
@@ -43,8 +38,10 @@ void MediaEnv::SetUp() {
     setenv("TZ", "UTC", 1);
     tzset();
     // Never deleted: the library's threads may still sleep on it at process exit.
-    if (clock_ == nullptr) clock_ = new unified_track::ManualClock(kWallMs, kRunMs);
-    unified_track::SetClock(clock_);
+    if (clock_ == nullptr) {
+        clock_ = new ut_test::ManualClock(kWallMs, kRunMs);
+        g_installedClock = new ut_test::ScopedClock(clock_);
+    }
     std::filesystem::create_directories(dir_.path() + "/logs");
     std::filesystem::create_directories(dir_.path() + "/data");
     ASSERT_EQ(InitUnifiedTrack(3, 0, 0, (dir_.path() + "/logs").c_str(), (dir_.path() + "/data").c_str()),

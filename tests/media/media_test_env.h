@@ -10,7 +10,8 @@
 
 #include <unified_track/unified_track.h>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -59,7 +60,7 @@ protected:
 
     ut_test::TempDir dir_;
     ut_test::LogCapture log_;
-    static unified_track::ManualClock *clock_;
+    static ut_test::ManualClock *clock_;
 };
 
 }  // namespace media_test

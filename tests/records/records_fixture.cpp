@@ -21,10 +21,13 @@ using unified_track::RecursiveLock;
 using unified_track::UTManager;
 
 namespace records_test {
+// The clock stays installed for the whole program (not internal, so the pointer is kept).
+ut_test::ScopedClock *g_installedClock = nullptr;
+
 namespace {
 // Made once per test program and never destroyed: the command and upload threads use the clock
 // until the very end of the process.
-unified_track::ManualClock *g_clock = nullptr;
+ut_test::ManualClock *g_clock = nullptr;
 ut_test::TempDir *g_dir = nullptr;
 std::string g_logFolder;
 
@@ -33,8 +36,8 @@ void InitOnce()
     static const bool done = [] {
         setenv("TZ", "UTC", 1);
         tzset();
-        g_clock = new unified_track::ManualClock(kStartWallMs, 500000);
-        unified_track::SetClock(g_clock);
+        g_clock = new ut_test::ManualClock(kStartWallMs, 500000);
+        g_installedClock = new ut_test::ScopedClock(g_clock);
         g_dir = new ut_test::TempDir;
         const std::string root = g_dir->path();
         fs::create_directories(root + "/logs");
@@ -45,42 +48,9 @@ void InitOnce()
     if (!done) std::abort();
 }
 
-// Never destroyed either: a persisting call may still reach the hooks as the process ends.
-std::mutex &g_cacheLock = *new std::mutex;
-FakeCache &g_cache = *new FakeCache;  // guarded by g_cacheLock
-
-int32_t CacheAdd(LumConfigCache *entries, int32_t count)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.addCalls.emplace_back();
-    for (int32_t i = 0; i < count; ++i) g_cache.addCalls.back().emplace_back(entries[i].key, entries[i].value);
-    if (g_cache.addResult != 0) return g_cache.addResult;
-    for (const auto &kv : g_cache.addCalls.back()) g_cache.values[kv.first] = kv.second;
-    return 0;
-}
-
-int32_t CacheQuery(const char *key, LumConfigCache *entry, int32_t *count)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    if (g_cache.queryResult != 0) return g_cache.queryResult;
-    if (key == nullptr || entry == nullptr || count == nullptr || *count != 1) return -1;
-    auto it = g_cache.values.find(key);
-    if (it == g_cache.values.end()) return 415000002;  // not found
-    entry->value = it->second;
-    return 0;
-}
-
-int32_t CacheDel(const char *key)
-{
-    std::lock_guard<std::mutex> guard(g_cacheLock);
-    g_cache.deleted.emplace_back(key ? key : "");
-    if (g_cache.delResult != 0) return g_cache.delResult;
-    g_cache.values.erase(key ? key : "");
-    return 0;
-}
 }  // namespace
 
-unified_track::ManualClock &Clock()
+ut_test::ManualClock &Clock()
 {
     InitOnce();
     return *g_clock;
@@ -166,9 +136,9 @@ void RecordsTest::SetUp()
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 
-void InstallFakeCache() { setAddCacheFun(&CacheAdd, &CacheQuery, &CacheDel); }
-std::mutex &FakeCacheLock() { return g_cacheLock; }
-FakeCache &FakeCacheState() { return g_cache; }
+void InstallFakeCache() { ut_test::InstallFakeConfigCache(); }
+std::mutex &FakeCacheLock() { return ut_test::FakeConfigCacheLock(); }
+FakeCache &FakeCacheState() { return ut_test::FakeConfigCacheState(); }
 
 bool WaitForAddCalls(size_t count)
 {

@@ -16,8 +16,10 @@
 
 #include <unified_track/unified_track.h>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "manager/UTManager.h"
+#include "support/fake_config_cache.h"
 #include "support/log_capture.h"
 
 namespace records_test {
@@ -35,7 +37,7 @@ inline const std::string &ZipFolderOf(DotKind kind) {
 constexpr uint64_t kStartWallMs = 1714979289010ULL;  // 2024-05-06 07:08:09.010 UTC
 constexpr OST_UT_RESULT kFailed = static_cast<OST_UT_RESULT>(UT_FAILED);
 
-unified_track::ManualClock &Clock();
+ut_test::ManualClock &Clock();
 unified_track::UTManager &M();
 const std::string &LogFolder();  // ends with the path separator
 
@@ -69,12 +71,7 @@ protected:
 };
 
 // In-memory host configuration cache, filled and read by the three hooks InstallFakeCache() registers.
-struct FakeCache {
-    std::map<std::string, std::string> values;
-    std::vector<std::vector<std::pair<std::string, std::string>>> addCalls;  // every add call, in order
-    std::vector<std::string> deleted;
-    int32_t addResult = 0, queryResult = 0, delResult = 0;  // returned instead of doing the work when non-zero
-};
+using FakeCache = ut_test::FakeConfigCache;
 void InstallFakeCache();
 std::mutex &FakeCacheLock();
 FakeCache &FakeCacheState();

@@ -6,18 +6,20 @@
 
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include <unified_track/unified_track.h>
 
-#include "host/clock.h"
+#include "support/manual_clock.h"
+#include "support/scoped_host.h"
 #include "manager/UTThreadMgr.h"
 #include "support/temp_dir.h"
 
 namespace ut_reporters {
 
-using unified_track::ManualClock;
+using ut_test::ManualClock;
 
 inline constexpr uint64_t kWallMs = 1700000000000ULL;
 inline constexpr uint64_t kRunMs = 1000000ULL;  // well past the first 30 s of run time
@@ -29,7 +31,7 @@ struct Event {
 class ReporterEvents : public ::testing::Test {
 protected:
     void SetUp() override {
-        unified_track::SetClock(&clock_);
+        installed_.emplace(&clock_);
         ASSERT_EQ(InitUnifiedTrack(3, 0, 0, dir_.path().c_str(), dir_.path().c_str()),
                   static_cast<OST_UT_RESULT>(UT_SUCCESS));
         // Events are held back until the context is configured; write them at once.
@@ -41,7 +43,7 @@ protected:
         Track_Uninit();
         // The upload thread sleeps on the manual clock: end it before that clock goes away.
         unified_track::UTThreadMgr::ShutdownThreads();
-        unified_track::SetClock(nullptr);
+        installed_.reset();
     }
 
     // Waits for every command queued so far, then reads the reporter events of the user dot file.
@@ -72,6 +74,7 @@ protected:
     }
 
     ManualClock clock_{kWallMs, kRunMs};
+    std::optional<ut_test::ScopedClock> installed_;
     ut_test::TempDir dir_;
 };
 
