@@ -32,11 +32,17 @@ bool StartLibrary() {
         std::filesystem::create_directories(data);
         if (InitUnifiedTrack(1, 0, 0, logs.c_str(), data.c_str()) != UT_SUCCESS) return false;
         tagUTPublicSdkParam sdk = {"0f6a5e0c-uuid", "alice@example", "10.0.0.1", "10.0.0.2", "corp",
-                                   "agent", nullptr, nullptr, nullptr};
+                                   "agent",         nullptr,         nullptr,    nullptr};
         Track_ConfigPublicSdkParam(&sdk);
-        tagUTBrioContextPublicParam ctx = {"6.1.2", "0123456789ABCDEF", "c3", "c4", "c5", "c6", "c7",
-                                           "c8", "Linux", "c10", "c11", "c12", "c13", "c14", "c15",
-                                           "c16", "c17"};
+        tagUTBrioContextPublicParam ctx = {"6.1.2", "0123456789ABCDEF",
+                                           "c3",    "c4",
+                                           "c5",    "c6",
+                                           "c7",    "c8",
+                                           "Linux", "c10",
+                                           "c11",   "c12",
+                                           "c13",   "c14",
+                                           "c15",   "c16",
+                                           "c17"};
         Track_ConfigBrioContextPublicParam(&ctx);
         tagUTParticipantInfo participant = {12, 34, "participant-5"};
         Track_SetParticipantInfo(&participant);

@@ -17,9 +17,10 @@ std::string MakeDotData(size_t size) {
     std::string data;
     unsigned n = 0;
     while (data.size() < size) {
-        data += "30001|2024-05-01 10:00:00.123 +0800|uuid-0123456789|a*******|corp|-|{\"terminalType\":\"pc\"}|"
-                "ut_event_sdk_join_conf_local|" + std::to_string(n * 7919u % 100000u) + "|arg3|arg4|" +
-                std::to_string(n) + "\n";
+        data +=
+            "30001|2024-05-01 10:00:00.123 +0800|uuid-0123456789|a*******|corp|-|{\"terminalType\":\"pc\"}|"
+            "ut_event_sdk_join_conf_local|" +
+            std::to_string(n * 7919u % 100000u) + "|arg3|arg4|" + std::to_string(n) + "\n";
         ++n;
     }
     data.resize(size);

@@ -106,7 +106,9 @@ private:
     std::thread thread_;
 };
 
-std::string GzipOf(const std::string &raw) { return ut_tools::GzipBytes(raw); }
+std::string GzipOf(const std::string &raw) {
+    return ut_tools::GzipBytes(raw);
+}
 
 void BM_UploadToLocalServer(benchmark::State &state) {
     LocalServer server;

@@ -31,8 +31,7 @@ struct BenchEnv {
     ContextSpecialParam event;
 };
 
-BenchEnv &Env()
-{
+BenchEnv &Env() {
     static BenchEnv *env = [] {
         auto *e = new BenchEnv;
         char tmpl[] = "/tmp/ut_bench_XXXXXX";
@@ -42,15 +41,28 @@ BenchEnv &Env()
         std::filesystem::create_directories(logs);
         std::filesystem::create_directories(data);
         if (InitUnifiedTrack(0, 0, 0, logs.c_str(), data.c_str()) != UT_SUCCESS) std::abort();
-        tagUTPublicSdkParam sdk = {"3f1c2a9e-7d44-4b7a-9a51-0c6f2e8d1b37", "alice.example", "10.1.2.3", "10.1.2.4",
-                                   "corp-000123", "r2", "r3", "r4", "r5"};
+        tagUTPublicSdkParam sdk = {"3f1c2a9e-7d44-4b7a-9a51-0c6f2e8d1b37",
+                                   "alice.example",
+                                   "10.1.2.3",
+                                   "10.1.2.4",
+                                   "corp-000123",
+                                   "r2",
+                                   "r3",
+                                   "r4",
+                                   "r5"};
         Track_ConfigPublicSdkParam(&sdk);
         Track_SetTerminalType("PC");
         tagUTConfInfoParam conf = {"conf-2f8e", "pid-77"};
         Track_SetConfInfoParam(&conf);
-        tagUTBrioContextPublicParam ctx = {"10.2.3.45", "DEVICE-1234567890", "win", "x64", "zh-CN", "wifi",
-                                           "corpApp7", "c8", "Windows 11", "c10", "c11", "lan", "lan", "3.4.5",
-                                           "s15", "s16", "s17"};
+        tagUTBrioContextPublicParam ctx = {"10.2.3.45",  "DEVICE-1234567890",
+                                           "win",        "x64",
+                                           "zh-CN",      "wifi",
+                                           "corpApp7",   "c8",
+                                           "Windows 11", "c10",
+                                           "c11",        "lan",
+                                           "lan",        "3.4.5",
+                                           "s15",        "s16",
+                                           "s17"};
         Track_ConfigBrioContextPublicParam(&ctx);
         e->event.eventId = "1001";
         e->event.event = "ut_event_sdk_join_conf_local";
@@ -63,8 +75,7 @@ BenchEnv &Env()
     return *env;
 }
 
-void ResetFile(benchmark::State &state, const std::string &path, int &written)
-{
+void ResetFile(benchmark::State &state, const std::string &path, int &written) {
     if (++written < kLinesPerFile) return;
     state.PauseTiming();
     std::remove(path.c_str());
@@ -72,8 +83,7 @@ void ResetFile(benchmark::State &state, const std::string &path, int &written)
     state.ResumeTiming();
 }
 
-void BM_DoAddUserTrack(benchmark::State &state)
-{
+void BM_DoAddUserTrack(benchmark::State &state) {
     BenchEnv &env = Env();
     UTManager &manager = UTManager::GetInstance();
     const std::string path = manager.Files().DotFile(unified_track::DotKind::kUser);
@@ -88,16 +98,14 @@ void BM_DoAddUserTrack(benchmark::State &state)
 }
 
 // The same with info lines filtered out: what the two info lines per event cost.
-void BM_DoAddUserTrack_ErrorLogOnly(benchmark::State &state)
-{
+void BM_DoAddUserTrack_ErrorLogOnly(benchmark::State &state) {
     const int level = unified_track::GetLogLevel();
     unified_track::SetLogLevel(LOG_ERROR);
     BM_DoAddUserTrack(state);
     unified_track::SetLogLevel(level);
 }
 
-void BM_StdioAppend(benchmark::State &state)
-{
+void BM_StdioAppend(benchmark::State &state) {
     BenchEnv &env = Env();
     const std::string path = env.root + "/stdio.dat";
     int written = 0;
@@ -113,8 +121,7 @@ void BM_StdioAppend(benchmark::State &state)
     state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(env.line.size()));
 }
 
-void BM_RawAppend(benchmark::State &state)
-{
+void BM_RawAppend(benchmark::State &state) {
     BenchEnv &env = Env();
     const std::string path = env.root + "/raw.dat";
     int written = 0;
@@ -129,8 +136,7 @@ void BM_RawAppend(benchmark::State &state)
 }
 
 // The line alone (context, masks, time stamp), without the file.
-void BM_BuildUserLine(benchmark::State &state)
-{
+void BM_BuildUserLine(benchmark::State &state) {
     BenchEnv &env = Env();
     UTManager &manager = UTManager::GetInstance();
     for (auto _ : state) benchmark::DoNotOptimize(manager.BuildUserLine(env.event));
@@ -145,8 +151,7 @@ BENCHMARK(BM_StdioAppend)->UseRealTime();
 BENCHMARK(BM_RawAppend)->UseRealTime();
 BENCHMARK(BM_BuildUserLine);
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
     Env();

@@ -57,7 +57,8 @@ struct LogFile {
         if (::fstat(fd, &st) != 0) std::abort();
         const size_t size = static_cast<size_t>(st.st_size);
         std::string out(size > seen ? size - seen : 0, '\0');
-        if (!out.empty() && ::pread(fd, &out[0], out.size(), static_cast<off_t>(seen)) != static_cast<ssize_t>(out.size())) {
+        if (!out.empty() &&
+            ::pread(fd, &out[0], out.size(), static_cast<off_t>(seen)) != static_cast<ssize_t>(out.size())) {
             std::abort();
         }
         seen = size;
@@ -120,7 +121,8 @@ std::string SecretKey(FuzzedDataProvider &in) {
         for (const char *key : apilog::kPasswordKeys) k.push_back(key);
         for (const char *key : apilog::kTokenKeys) k.push_back(key);
         for (const char *key : apilog::kExtendedFieldKeys) k.push_back(key);
-        for (const char *key : {"newPassword", "user_pwd", "ssoToken", "clientSecret", "x-auth-token"}) k.push_back(key);
+        for (const char *key : {"newPassword", "user_pwd", "ssoToken", "clientSecret", "x-auth-token"})
+            k.push_back(key);
         return k;
     }();
     std::string key = keys[in.ConsumeIntegralInRange<size_t>(0, keys.size() - 1)];
@@ -128,8 +130,10 @@ std::string SecretKey(FuzzedDataProvider &in) {
     for (size_t i = 0; i < key.size() && i < 32; ++i) {
         if ((flips >> i) & 1u) {
             char &c = key[i];
-            if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-            else if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c >= 'a' && c <= 'z')
+                c = static_cast<char>(c - 'a' + 'A');
+            else if (c >= 'A' && c <= 'Z')
+                c = static_cast<char>(c - 'A' + 'a');
         }
     }
     return key;

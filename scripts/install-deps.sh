@@ -3,7 +3,7 @@
 set -euo pipefail
 pkgs=(cmake ninja-build g++ pkg-config libjsoncpp-dev zlib1g-dev libcurl4-openssl-dev libssl-dev
       libspdlog-dev libfmt-dev libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev libc-ares-dev tzdata
-      openssl ca-certificates clang libclang-rt-14-dev)
+      openssl ca-certificates clang clang-format libclang-rt-14-dev)
 missing=()
 for p in "${pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

@@ -32,8 +32,7 @@ UT_API void OstClearGlobalCfg(void);
 
 /* ---- message bus ---- */
 
-typedef void (*PAL_MsgLogFunc)(int32_t level, const char *errNo, const char *file, int32_t line,
-                               const char *msg);
+typedef void (*PAL_MsgLogFunc)(int32_t level, const char *errNo, const char *file, int32_t line, const char *msg);
 typedef void (*PAL_MsgDotDataFunc)(const void *msg);
 /* What the library registered with the bus (null until InitUnifiedTrack). */
 UT_API PAL_MsgLogFunc PAL_MSG_GetMsgLogCallback(void);

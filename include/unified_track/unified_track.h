@@ -70,12 +70,12 @@ typedef struct tagUTCertInfo {
 } tagUTCertInfo;
 
 typedef struct tagUTTransferParam {
-    const char *reserved;      /* kept, not used by the request */
-    const char *token;         /* "X-Auth-token" */
-    const char *jwtToken;      /* "X-JWT-Authorization" */
+    const char *reserved; /* kept, not used by the request */
+    const char *token;    /* "X-Auth-token" */
+    const char *jwtToken; /* "X-JWT-Authorization" */
     const char *serverAddr;
-    int32_t isProxyOff;        /* non-zero: do not use the proxy */
-    uint16_t port;             /* appended as ":port" when non-zero */
+    int32_t isProxyOff; /* non-zero: do not use the proxy */
+    uint16_t port;      /* appended as ":port" when non-zero */
     uint8_t unused[8];
     uint16_t proxyPort;
     const char *proxyAddr;
@@ -84,15 +84,15 @@ typedef struct tagUTTransferParam {
 } tagUTTransferParam;
 
 typedef struct tagUTContextPublicParam {
-    const char *context1;  /* application version */
-    const char *context2;  /* device id */
+    const char *context1; /* application version */
+    const char *context2; /* device id */
     const char *context3;
     const char *context4;
     const char *context5;
     const char *context6;
-    const char *context7;  /* corp-trust application id */
+    const char *context7; /* corp-trust application id */
     const char *context8;
-    const char *context9;  /* operating system */
+    const char *context9; /* operating system */
     const char *context10;
     const char *context11;
     const char *context12; /* access description */
@@ -132,15 +132,13 @@ _Static_assert(sizeof(tagUTTransferParam) == 48, "transfer record layout");
 
 /* ---- start and stop ----------------------------------------------------------------------- */
 
-UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t reserved1, uint32_t reserved2,
-                                      const char *logPath, const char *dataPath);
+UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t reserved1, uint32_t reserved2, const char *logPath,
+                                      const char *dataPath);
 UT_API OST_UT_RESULT Track_Uninit(void);
 UT_API OST_UT_RESULT CheckAppIdAndSetDotData(const char *appId, int32_t *isBrio);
 UT_API void GetOrignalCorpTrustAppId(char *buffer, uint32_t bufferSize);
-UT_API void PalMsgLogCallback(int32_t level, const char *errNo, const char *file, int32_t line,
-                              const char *msg);
-UT_API OST_UT_RESULT Track_UpdateLogPath(uint32_t level, uint32_t reserved1, uint32_t reserved2,
-                                         const char *logPath);
+UT_API void PalMsgLogCallback(int32_t level, const char *errNo, const char *file, int32_t line, const char *msg);
+UT_API OST_UT_RESULT Track_UpdateLogPath(uint32_t level, uint32_t reserved1, uint32_t reserved2, const char *logPath);
 UT_API OST_UT_RESULT Track_ConfigKeyLogSwitch(int32_t bOpen);
 
 /* API log of the SDK's modules ("sdk_api_info"): from and to are module ids (0 LUM, 1 CMS, 2 UI,
@@ -193,16 +191,15 @@ UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialParam *param, 
 /* Queues one MMR text. dataLen counts the text with its terminating NUL (a text that does not
  * fit in dataLen bytes is refused). isReportImmediately 1 packs the MMR file now and reads no
  * text. 0 once queued; 1 on a bad length, a null text or a text that does not fit. */
-UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t dataLen,
-                                       int32_t isReportImmediately);
+UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t dataLen, int32_t isReportImmediately);
 /* Message counters 0 to 10: bumps one; 0xFFFFFFFF clears all; anything else is refused (1). */
 UT_API OST_UT_RESULT Track_MsgDotCount(uint32_t index);
 
 /* ---- MediaTrack family ----------------------------------------------------------------------- */
 
-#define UT_MEDIA_CPU_MEM_TEXT_LEN 256      /* inline text of tagMediaCpuMemInfo, NUL included */
-#define UT_MEDIA_PARTICIPANT_ID_LEN 128    /* inline participant id of tagMediaParticipantInfo */
-#define UT_MEDIA_SYS_INFO_LEN 64           /* block filled by MediaTrack_GetSysInfo */
+#define UT_MEDIA_CPU_MEM_TEXT_LEN 256   /* inline text of tagMediaCpuMemInfo, NUL included */
+#define UT_MEDIA_PARTICIPANT_ID_LEN 128 /* inline participant id of tagMediaParticipantInfo */
+#define UT_MEDIA_SYS_INFO_LEN 64        /* block filled by MediaTrack_GetSysInfo */
 
 /* CPU and memory figures of the call, reported in this order. A number of 0 keeps the one
  * stored before; an empty text keeps the stored text; a text that does not fit (no NUL within
@@ -224,8 +221,7 @@ typedef struct tagMediaParticipantInfo {
 
 /* Sends one media record: eventId = eventNumber in unsigned decimal, arg4 = conference id (or
  * "-") + "|" + content. 0 once queued; 1 when content is null. */
-UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const char *content,
-                                                   int32_t uploadNow);
+UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const char *content, int32_t uploadNow);
 /* Sends the "Call Start" show information (event 30001) and packs the media file. */
 UT_API void MediaTrack_AddStaticShowInfo(void);
 /* The stored conference id; valid until the next MediaTrack_SetConfId. */
@@ -253,15 +249,14 @@ UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo 
 /* Link and transport errors. */
 UT_API void track_http_error(const char *url, const char *requestId, int32_t errNo, int32_t httpRsp,
                              const char *httpRspBody);
-UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType,
-                                  const char *sequence, int32_t errNo, const char *errnoDesc);
+UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType, const char *sequence,
+                                  int32_t errNo, const char *errnoDesc);
 UT_API void track_websocket_retry(int32_t linkType, int32_t reason, int32_t nextTime);
 /* A null linkType sends nothing. */
 UT_API void track_websocket_heartbeat_timeout(const char *linkType);
 /* linkStartTime: wall-clock ms since the epoch; 0 when unknown. */
-UT_API void track_websocket_link_connect(const char *linkType, const char *serverIp,
-                                         const char *regionName, int32_t connectReason,
-                                         const char *status, uint64_t linkStartTime,
+UT_API void track_websocket_link_connect(const char *linkType, const char *serverIp, const char *regionName,
+                                         int32_t connectReason, const char *status, uint64_t linkStartTime,
                                          const char *lastFailedAddr, int32_t connectTakenTime);
 UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errnoDesc);
 UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileType, int32_t errorCode,
@@ -288,25 +283,25 @@ UT_API int32_t track_set_websocket_link_status(int32_t linkType, int32_t status,
 
 /* Timing, blocking and analysis reports. */
 
-#define UT_TIME_TAKEN_DATA_LEN 2048      /* bytes of tagUTTimeTakenRecord.data, NUL included */
-#define UT_TIME_TAKEN_FUNC_NAME_LEN 256  /* bytes of tagUTTimeTakenRecord.funcName, NUL included */
+#define UT_TIME_TAKEN_DATA_LEN 2048     /* bytes of tagUTTimeTakenRecord.data, NUL included */
+#define UT_TIME_TAKEN_FUNC_NAME_LEN 256 /* bytes of tagUTTimeTakenRecord.funcName, NUL included */
 
 /* How long an SDK function took. Texts are read up to their NUL or the end of their array.
  * Size: 2324 bytes on 32-bit x86 (GCC and Clang; MSVC pads to 2328), 2328 on 64-bit. */
 typedef struct tagUTTimeTakenRecord {
-    uint32_t blockedNotify;  /* non-zero: call the blocked callback registered for funcName */
+    uint32_t blockedNotify; /* non-zero: call the blocked callback registered for funcName */
     int32_t blockedCount;
-    uint64_t useTime;        /* milliseconds */
+    uint64_t useTime; /* milliseconds */
     int32_t line;
     char data[UT_TIME_TAKEN_DATA_LEN];
     char funcName[UT_TIME_TAKEN_FUNC_NAME_LEN];
 } tagUTTimeTakenRecord;
 
-#define UT_PAL_MSG_APP_NAME_LEN 32  /* bytes of the application names, NUL included */
+#define UT_PAL_MSG_APP_NAME_LEN 32 /* bytes of the application names, NUL included */
 
 /* One message delivered by the message bus, as handed to PalMsgDotData. Size: 84 bytes. */
 typedef struct tagUTPalMsgRecord {
-    uint32_t reserved;  /* not read */
+    uint32_t reserved; /* not read */
     uint32_t seqId;
     uint32_t appMsgId;
     char sendApp[UT_PAL_MSG_APP_NAME_LEN];

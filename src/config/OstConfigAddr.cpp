@@ -45,8 +45,8 @@ UT_API uint32_t GetConfctrlAddr(bool intl, std::string &addr) {
         }
         const Json::Value *site = JsonMember(root, intl ? kKeyDomainsIntl : kKeyDomains);
         if (site == nullptr || !site->isObject()) return 1;
-        const char *key = OstGetGlobalInt32CfgWithDefVal(kCfgItemConfctrlIpv6, 0) != 0 ? kKeyHttpProxyUriIpv6
-                                                                                          : kKeyHttpProxyUri;
+        const char *key =
+            OstGetGlobalInt32CfgWithDefVal(kCfgItemConfctrlIpv6, 0) != 0 ? kKeyHttpProxyUriIpv6 : kKeyHttpProxyUri;
         std::string value;
         addr = JsonString(*site, key, &value) ? value : std::string();
         return 0;

@@ -59,10 +59,8 @@ struct DefaultUrlPath {
     const char *urlPath;
 };
 constexpr DefaultUrlPath kDefaultUrlPaths[] = {
-    {"usg", "v1/usg/acs/heartbeat"},
-    {"cms", "v1/mmc/control/reliability/probing"},
-    {"mrc", "v1/rtc/httpdetect"},
-    {"ops", "v1/ops/client/report/product"},
+    {"usg", "v1/usg/acs/heartbeat"}, {"cms", "v1/mmc/control/reliability/probing"},
+    {"mrc", "v1/rtc/httpdetect"},    {"ops", "v1/ops/client/report/product"},
     {"obs", "v1/rtc/httpdetect"},
 };
 

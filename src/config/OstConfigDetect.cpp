@@ -90,15 +90,12 @@ using unified_track::GuardExport;
 extern "C" {
 
 UT_API uint32_t GetFwDetectIps(std::vector<std::string> &domains) {
-    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
-        return GetDomainFromFile(domains, kKeyFwDetectIp);
-    });
+    return GuardExport(nullptr, 1u, [&]() -> uint32_t { return GetDomainFromFile(domains, kKeyFwDetectIp); });
 }
 
 UT_API uint32_t GetNetDetectIps(std::vector<std::string> &domains, bool intl) {
-    return GuardExport(nullptr, 1u, [&]() -> uint32_t {
-        return GetDomainFromFile(domains, intl ? kKeyDomainsIntl : kKeyDomains);
-    });
+    return GuardExport(nullptr, 1u,
+                       [&]() -> uint32_t { return GetDomainFromFile(domains, intl ? kKeyDomainsIntl : kKeyDomains); });
 }
 
 UT_API uint32_t GetNetDetectFromStr(std::vector<tagNET_DIAL_NODE> &nodes, const char *json, bool flatLayout) {

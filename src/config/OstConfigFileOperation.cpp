@@ -41,13 +41,11 @@ struct ReadTexts {
     const char *readFailed;
 };
 
-uint32_t ReadWhole(const std::string &path, uint64_t size, char **buffer, const ReadTexts &texts,
-                   const char *func) {
+uint32_t ReadWhole(const std::string &path, uint64_t size, char **buffer, const ReadTexts &texts, const char *func) {
     const size_t blockSize = static_cast<size_t>(size) + 1;
     *buffer = static_cast<char *>(PAL_MemMallocS(blockSize, __LINE__, kLogFile));
     if (*buffer == nullptr) {
-        DoLog(kLogModule, LOG_ERROR, 0, func, kLogFile, __LINE__, OST_LOG_MEM_ALLOC,
-              static_cast<unsigned>(blockSize));
+        DoLog(kLogModule, LOG_ERROR, 0, func, kLogFile, __LINE__, OST_LOG_MEM_ALLOC, static_cast<unsigned>(blockSize));
         return 1;
     }
     PAL_FILE *file = PAL_Fopen(path.c_str(), "rb");
@@ -275,9 +273,7 @@ UT_API uint32_t Ost_SetServerDomainStrategy(const char *strategy, bool enable) {
 }
 
 UT_API void GetRightServerDomain(std::string &domain) {
-    GuardExport([&] {
-        domain = ApplyServerDomainStrategy(domain);
-    });
+    GuardExport([&] { domain = ApplyServerDomainStrategy(domain); });
 }
 
 }  // extern "C"

@@ -28,10 +28,12 @@
 // Lines of this subsystem carry the operation's own name and the subsystem's source name; from
 // inside an export's guard (a lambda) the name is the export's.
 #define OST_LOG_FUNC unified_track::config::LogFunctionName(__func__, __PRETTY_FUNCTION__)
-#define OST_LOG(level, ...) DoLog(unified_track::config::kLogModule, (level), 0, OST_LOG_FUNC, \
-                                  unified_track::config::kLogFile, __LINE__, __VA_ARGS__)
-#define OST_LOG_STREAM(level) LogStream::GetLogStream(unified_track::config::kLogModule, (level), LOG_DEBUG, \
-                                                      OST_LOG_FUNC, unified_track::config::kLogFile, __LINE__)
+#define OST_LOG(level, ...)                                                                                       \
+    DoLog(unified_track::config::kLogModule, (level), 0, OST_LOG_FUNC, unified_track::config::kLogFile, __LINE__, \
+          __VA_ARGS__)
+#define OST_LOG_STREAM(level)                                                                    \
+    LogStream::GetLogStream(unified_track::config::kLogModule, (level), LOG_DEBUG, OST_LOG_FUNC, \
+                            unified_track::config::kLogFile, __LINE__)
 
 namespace unified_track {
 namespace config {
@@ -49,18 +51,18 @@ using RecursiveMutex = std::recursive_mutex;
 
 struct ConfigState {
     RecursiveMutex configLock;
-    std::string configPath;                                 // guarded by configLock
-    std::string serverDomainStrategy = kDefaultStrategy;    // guarded by configLock
-    bool strategyEnabled = false;                           // guarded by configLock
-    std::string serverDomainIdentity;                       // guarded by configLock
-    std::vector<tagDOMAIN_IP_INFO> domainIpList;            // guarded by configLock
-    bool domainIpListLoaded = false;                        // guarded by configLock
+    std::string configPath;                               // guarded by configLock
+    std::string serverDomainStrategy = kDefaultStrategy;  // guarded by configLock
+    bool strategyEnabled = false;                         // guarded by configLock
+    std::string serverDomainIdentity;                     // guarded by configLock
+    std::vector<tagDOMAIN_IP_INFO> domainIpList;          // guarded by configLock
+    bool domainIpListLoaded = false;                      // guarded by configLock
 
     RecursiveMutex guaranteedLock;
     std::vector<tagDOMAIN_IP_INFO> guaranteedDomainIpList;  // guarded by guaranteedLock
 
     std::mutex templateLock;
-    std::vector<tagADDR_INFO> m_templateArray;              // guarded by templateLock; at most 4
+    std::vector<tagADDR_INFO> m_templateArray;  // guarded by templateLock; at most 4
 };
 
 ConfigState &State();
@@ -69,7 +71,7 @@ ConfigState &State();
 std::string ConfigFilePath(const char *fileName);
 
 // ---- readers: a NUL-terminated block from PAL_MemMallocS, released with PAL_MemFreeSetNullD ----
-uint32_t ReadConfigFile(std::string path, char **buffer);  // 1 to 32768 bytes
+uint32_t ReadConfigFile(std::string path, char **buffer);       // 1 to 32768 bytes
 uint32_t UtilReadFile(const std::string &path, char **buffer);  // at least 1 byte
 
 struct ConfigTextFree {
@@ -87,7 +89,7 @@ const Json::Value *JsonMember(const Json::Value &value, const std::string &key);
 bool JsonString(const Json::Value &value, const char *key, std::string *out);
 
 // ---- domain IP file, identity and strategy (OstConfigFileOperation.cpp) ----
-void GetDomainIpList();  // caller holds configLock
+void GetDomainIpList();       // caller holds configLock
 void LoadDomainIpListOnce();  // caller holds configLock
 std::string GetServerDomainIdentity();
 std::string ApplyServerDomainStrategy(const std::string &domain);
@@ -103,7 +105,9 @@ tagDOMAIN_IP_INFO *FindDomainRecord(std::vector<tagDOMAIN_IP_INFO> &list, const 
 // An address text masked for a log line (addresses are personal data).
 std::string MaskAddrs(const std::string &text);
 // A text for %s that is never null.
-inline const char *Txt(const char *text) { return text != nullptr ? text : ""; }
+inline const char *Txt(const char *text) {
+    return text != nullptr ? text : "";
+}
 
 }  // namespace config
 }  // namespace unified_track

@@ -43,7 +43,9 @@ bool JsonString(const Json::Value &value, const char *key, std::string *out) {
     return true;
 }
 
-std::string MaskAddrs(const std::string &text) { return LogStream::FilterWord(text, LOG_FILTER_IP); }
+std::string MaskAddrs(const std::string &text) {
+    return LogStream::FilterWord(text, LOG_FILTER_IP);
+}
 
 }  // namespace config
 }  // namespace unified_track

@@ -47,7 +47,9 @@ SystemClock g_realClock;
 
 }  // namespace
 
-Clock &RealClock() { return g_realClock; }
+Clock &RealClock() {
+    return g_realClock;
+}
 
 }  // namespace unified_track
 
@@ -55,9 +57,15 @@ Clock &RealClock() { return g_realClock; }
 
 using unified_track::HostClock;
 
-uint64_t PAL_GetSystemTime() { return HostClock().SystemTimeMs(); }
-uint64_t PAL_GetSysRunTimeEx() { return HostClock().RunTimeMs(); }
-uint64_t PAL_GetSysRunTimeSec() { return HostClock().RunTimeMs() / 1000u; }
+uint64_t PAL_GetSystemTime() {
+    return HostClock().SystemTimeMs();
+}
+uint64_t PAL_GetSysRunTimeEx() {
+    return HostClock().RunTimeMs();
+}
+uint64_t PAL_GetSysRunTimeSec() {
+    return HostClock().RunTimeMs() / 1000u;
+}
 
 int PAL_GetTimeOfDay(PAL_TimeVal *tv, PAL_TimeZone *tz) {
     if (tv == nullptr && tz == nullptr) return -1;
@@ -102,7 +110,9 @@ int PAL_LocalTime_S(struct tm *out, const int64_t *seconds) {
     return ::localtime_r(&t, out) == nullptr ? -1 : 0;
 }
 
-void PAL_SleepMs(uint32_t ms) { HostClock().SleepMs(ms); }
+void PAL_SleepMs(uint32_t ms) {
+    HostClock().SleepMs(ms);
+}
 
 void PAL_WakeSleepers() {
     // A sleep begun before a clock swap still waits on the real clock.

@@ -14,13 +14,13 @@ struct PAL_TimeZone {
     int32_t tz_dsttime = 0;      // 1 when daylight saving is in effect
 };
 
-uint64_t PAL_GetSystemTime();     // wall clock, ms since the epoch
-uint64_t PAL_GetSysRunTimeEx();   // monotonic ms since boot
-uint64_t PAL_GetSysRunTimeSec();  // monotonic s since boot
+uint64_t PAL_GetSystemTime();                             // wall clock, ms since the epoch
+uint64_t PAL_GetSysRunTimeEx();                           // monotonic ms since boot
+uint64_t PAL_GetSysRunTimeSec();                          // monotonic s since boot
 int PAL_GetTimeOfDay(PAL_TimeVal *tv, PAL_TimeZone *tz);  // 0 = ok
 // The local zone at the given instant (seconds since the epoch), in PAL_GetTimeOfDay's form.
 // A time stamp takes the zone of its own instant: "now" may lie in another season.
-int PAL_GetTimeZoneAt(int64_t seconds, PAL_TimeZone *tz);  // 0 = ok
+int PAL_GetTimeZoneAt(int64_t seconds, PAL_TimeZone *tz);     // 0 = ok
 int PAL_LocalTime_S(struct tm *out, const int64_t *seconds);  // 0 = ok
 void PAL_SleepMs(uint32_t ms);
 // Ends every sleep in progress at once (used when the library stops).

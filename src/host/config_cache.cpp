@@ -12,7 +12,9 @@ std::atomic<QueryConfigCacheFunc> g_query{nullptr};
 
 }  // namespace
 
-void SetConfigCacheQuery(QueryConfigCacheFunc query) { g_query.store(query); }
+void SetConfigCacheQuery(QueryConfigCacheFunc query) {
+    g_query.store(query);
+}
 
 bool QueryConfigCache(const std::string &key, std::string &value) {
     QueryConfigCacheFunc query = g_query.load();

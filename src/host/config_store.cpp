@@ -12,8 +12,8 @@ namespace {
 
 struct Store {
     std::mutex mutex;
-    std::map<uint32_t, std::string> items;                  // guarded by mutex
-    std::map<uint32_t, OstGlobalCfgCallback> callbacks;     // guarded by mutex
+    std::map<uint32_t, std::string> items;               // guarded by mutex
+    std::map<uint32_t, OstGlobalCfgCallback> callbacks;  // guarded by mutex
 };
 
 Store &TheStore() {

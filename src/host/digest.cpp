@@ -13,8 +13,7 @@ int OST_CRYPT_digest(uint32_t selector, const void *data, size_t len, uint8_t *o
     std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> ctx(EVP_MD_CTX_new(), EVP_MD_CTX_free);
     if (!ctx) return -1;
     unsigned int n = 0;
-    if (EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1 ||
-        EVP_DigestUpdate(ctx.get(), data, len) != 1 ||
+    if (EVP_DigestInit_ex(ctx.get(), md, nullptr) != 1 || EVP_DigestUpdate(ctx.get(), data, len) != 1 ||
         EVP_DigestFinal_ex(ctx.get(), out, &n) != 1) {
         return -1;
     }

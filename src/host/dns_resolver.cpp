@@ -14,12 +14,14 @@ CaresResolver g_defaultResolver;
 
 }  // namespace
 
-DnsResolver &SystemDnsResolver() { return g_defaultResolver; }
+DnsResolver &SystemDnsResolver() {
+    return g_defaultResolver;
+}
 
 }  // namespace unified_track
 
-uint32_t ZSP_NETB_DnsGetIpBySynResolve(const char *host, uint32_t flags, ZSP_NETB_DNS_RECORD *records,
-                                       uint32_t *count, uint32_t *extra, uint32_t reserved) {
+uint32_t ZSP_NETB_DnsGetIpBySynResolve(const char *host, uint32_t flags, ZSP_NETB_DNS_RECORD *records, uint32_t *count,
+                                       uint32_t *extra, uint32_t reserved) {
     (void)flags;
     (void)extra;
     (void)reserved;

@@ -31,8 +31,8 @@ enum UTDnsResult : uint32_t {
 // Resolves `host` to IPv4 addresses and writes up to *count records (the capacity on entry); on
 // success *count holds the number written. The other arguments are kept for the caller's calling
 // convention and are not used. Blocks until the look-up ends, at most the resolver's deadline.
-uint32_t ZSP_NETB_DnsGetIpBySynResolve(const char *host, uint32_t flags, ZSP_NETB_DNS_RECORD *records,
-                                       uint32_t *count, uint32_t *extra, uint32_t reserved);
+uint32_t ZSP_NETB_DnsGetIpBySynResolve(const char *host, uint32_t flags, ZSP_NETB_DNS_RECORD *records, uint32_t *count,
+                                       uint32_t *extra, uint32_t reserved);
 
 namespace unified_track {
 

@@ -41,16 +41,23 @@ void OnHost(void *arg, int status, int timeouts, struct hostent *host) {
 
 uint32_t MapStatus(int status) {
     switch (status) {
-        case ARES_SUCCESS: return UT_DNS_OK;
-        case ARES_ENOTFOUND: return UT_DNS_ERR_NOT_FOUND;
-        case ARES_ENODATA: return UT_DNS_ERR_NO_IPV4;
+        case ARES_SUCCESS:
+            return UT_DNS_OK;
+        case ARES_ENOTFOUND:
+            return UT_DNS_ERR_NOT_FOUND;
+        case ARES_ENODATA:
+            return UT_DNS_ERR_NO_IPV4;
         case ARES_ETIMEOUT:
-        case ARES_ECANCELLED: return UT_DNS_ERR_TIMEOUT;
+        case ARES_ECANCELLED:
+            return UT_DNS_ERR_TIMEOUT;
         case ARES_ENOMEM:
         case ARES_ENOTINITIALIZED:
-        case ARES_EDESTRUCTION: return UT_DNS_ERR_INTERNAL;
-        case ARES_EBADNAME: return UT_DNS_ERR_PARAM;
-        default: return UT_DNS_ERR_SERVER;
+        case ARES_EDESTRUCTION:
+            return UT_DNS_ERR_INTERNAL;
+        case ARES_EBADNAME:
+            return UT_DNS_ERR_PARAM;
+        default:
+            return UT_DNS_ERR_SERVER;
     }
 }
 
@@ -89,8 +96,7 @@ void Drive(ares_channel channel, const Query &query, std::chrono::steady_clock::
             any = true;
             bool readable = (fds[i].revents & (POLLIN | POLLERR | POLLHUP)) != 0;
             bool writable = (fds[i].revents & POLLOUT) != 0;
-            ares_process_fd(channel, readable ? fds[i].fd : ARES_SOCKET_BAD,
-                            writable ? fds[i].fd : ARES_SOCKET_BAD);
+            ares_process_fd(channel, readable ? fds[i].fd : ARES_SOCKET_BAD, writable ? fds[i].fd : ARES_SOCKET_BAD);
         }
         if (!any) ares_process_fd(channel, ARES_SOCKET_BAD, ARES_SOCKET_BAD);  // timers
     }

@@ -10,7 +10,9 @@
 namespace unified_track {
 
 // A text argument of an export; null reads as "".
-inline std::string Text(const char *text) { return text != nullptr ? std::string(text) : std::string(); }
+inline std::string Text(const char *text) {
+    return text != nullptr ? std::string(text) : std::string();
+}
 
 // Result form: the body's result, or `failed` when it throws. With a name, the failure is logged
 // as "<name> failed[: <what>]".

@@ -31,20 +31,22 @@ std::once_flag g_keyOnce;
 std::mutex g_crlLock;
 std::vector<std::string> g_crlUrls;  // guarded by g_crlLock
 
-const ProcessKey &Key()
-{
+const ProcessKey &Key() {
     std::call_once(g_keyOnce, [] { g_key.ok = RAND_bytes(g_key.bytes, static_cast<int>(kKeyLen)) == 1; });
     return g_key;
 }
 
 using CipherCtx = std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)>;
 
-std::mutex &CrlLock() { return g_crlLock; }
-std::vector<std::string> &CrlUrls() { return g_crlUrls; }  // guarded by CrlLock
+std::mutex &CrlLock() {
+    return g_crlLock;
+}
+std::vector<std::string> &CrlUrls() {
+    return g_crlUrls;
+}  // guarded by CrlLock
 }  // namespace
 
-int ost_http_encrypt_proxy_param(const tagUTProxyParam *in, ProtectedProxyParam *out)
-{
+int ost_http_encrypt_proxy_param(const tagUTProxyParam *in, ProtectedProxyParam *out) {
     if (in == nullptr || out == nullptr) return -1;
     out->blob.clear();
     const ProcessKey &key = Key();
@@ -75,8 +77,7 @@ int ost_http_encrypt_proxy_param(const tagUTProxyParam *in, ProtectedProxyParam 
     return 0;
 }
 
-int ost_http_decrypt_proxy_param(const ProtectedProxyParam *in, tagUTProxyParam *out)
-{
+int ost_http_decrypt_proxy_param(const ProtectedProxyParam *in, tagUTProxyParam *out) {
     if (in == nullptr || out == nullptr) return -1;
     std::memset(out, 0, sizeof(*out));
     if (in->blob.size() != kNonceLen + kRecordLen + kTagLen) return -1;
@@ -114,8 +115,7 @@ int ost_http_decrypt_proxy_param(const ProtectedProxyParam *in, tagUTProxyParam 
     return ok ? 0 : -1;
 }
 
-int ost_http_add_crl_check_url(const char *url)
-{
+int ost_http_add_crl_check_url(const char *url) {
     if (url == nullptr) return -1;
     try {
         std::lock_guard<std::mutex> guard(CrlLock());
@@ -127,8 +127,7 @@ int ost_http_add_crl_check_url(const char *url)
     }
 }
 
-std::vector<std::string> ost_http_get_crl_check_urls()
-{
+std::vector<std::string> ost_http_get_crl_check_urls() {
     std::lock_guard<std::mutex> guard(CrlLock());
     return CrlUrls();
 }

@@ -77,7 +77,9 @@ struct Sink {
     }
 };
 
-bool HasLineBreak(const char *text) { return text != nullptr && std::strpbrk(text, "\r\n") != nullptr; }
+bool HasLineBreak(const char *text) {
+    return text != nullptr && std::strpbrk(text, "\r\n") != nullptr;
+}
 
 // "Name: value", or "Name;" for an empty value (libcurl drops "Name:" but sends "Name;" as an
 // empty header).
@@ -116,8 +118,10 @@ char *CopyOut(const std::string &text) {
 
 int32_t MapCurlResult(CURLcode code) {
     switch (code) {
-        case CURLE_OK: return OST_HTTP_OK;
-        case CURLE_PEER_FAILED_VERIFICATION: return OST_HTTP_ERR_CERT_VERIFY;
+        case CURLE_OK:
+            return OST_HTTP_OK;
+        case CURLE_PEER_FAILED_VERIFICATION:
+            return OST_HTTP_ERR_CERT_VERIFY;
         case CURLE_SSL_CONNECT_ERROR:
         case CURLE_SSL_CACERT_BADFILE:
         case CURLE_SSL_CERTPROBLEM:
@@ -127,18 +131,24 @@ int32_t MapCurlResult(CURLcode code) {
         case CURLE_SSL_ISSUER_ERROR:
         case CURLE_SSL_CRL_BADFILE:
         case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
-        case CURLE_SSL_INVALIDCERTSTATUS: return OST_HTTP_ERR_TLS;
+        case CURLE_SSL_INVALIDCERTSTATUS:
+            return OST_HTTP_ERR_TLS;
         case CURLE_COULDNT_RESOLVE_PROXY:
         case CURLE_COULDNT_RESOLVE_HOST:
         case CURLE_COULDNT_CONNECT:
-        case CURLE_PROXY: return OST_HTTP_ERR_CONNECT;
-        case CURLE_OPERATION_TIMEDOUT: return OST_HTTP_ERR_TIMEOUT;
+        case CURLE_PROXY:
+            return OST_HTTP_ERR_CONNECT;
+        case CURLE_OPERATION_TIMEDOUT:
+            return OST_HTTP_ERR_TIMEOUT;
         case CURLE_SEND_ERROR:
         case CURLE_RECV_ERROR:
         case CURLE_GOT_NOTHING:
-        case CURLE_PARTIAL_FILE: return OST_HTTP_ERR_SEND_RECV;
-        case CURLE_ABORTED_BY_CALLBACK: return OST_HTTP_ERR_ABORTED;
-        default: return OST_HTTP_ERR_OTHER;
+        case CURLE_PARTIAL_FILE:
+            return OST_HTTP_ERR_SEND_RECV;
+        case CURLE_ABORTED_BY_CALLBACK:
+            return OST_HTTP_ERR_ABORTED;
+        default:
+            return OST_HTTP_ERR_OTHER;
     }
 }
 
@@ -278,8 +288,8 @@ int32_t SendWithCurl(tagOstHttpRequest *request) {
 }  // namespace
 
 int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat) {
-    if (request == nullptr || memchr(request->url, '\0', sizeof request->url) == nullptr ||
-        request->url[0] == '\0' || (request->body == nullptr && request->bodyLen != 0)) {
+    if (request == nullptr || memchr(request->url, '\0', sizeof request->url) == nullptr || request->url[0] == '\0' ||
+        (request->body == nullptr && request->bodyLen != 0)) {
         return OST_HTTP_ERR_PARAM;
     }
     // The caller's identifier is kept (a body's identifier follows from its bytes); one is made
@@ -292,7 +302,9 @@ int32_t ost_http_syn_send_ex(tagOstHttpRequest *request, int32_t repeat) {
     return unified_track::Host().http->Send(request, repeat);
 }
 
-void ost_http_set_thread_abort_check(OstHttpAbortCheck check) { t_abortCheck = check; }
+void ost_http_set_thread_abort_check(OstHttpAbortCheck check) {
+    t_abortCheck = check;
+}
 
 void ost_http_close_thread_connections() {
     delete t_handles;

@@ -42,7 +42,7 @@ static_assert(sizeof(tagOstHttpCertInfo) == 1804, "certificate record layout");
 // response blocks with PAL_MemMallocS; the caller releases them with PAL_MemFreeSetNullD.
 struct tagOstHttpRequest {
     char url[kOstHttpUrlLen];
-    uint32_t method;                         // 0: POST
+    uint32_t method;  // 0: POST
     const void *body;
     uint32_t bodyLen;
     const tagOstHttpHeader *headers;
@@ -50,20 +50,20 @@ struct tagOstHttpRequest {
     const tagOstHttpHeaderPair *extraHeaders;
     uint32_t extraHeaderCount;
     uint32_t reserved1;
-    char *errorText;                         // optional, kOstHttpErrorTextLen bytes: why it failed
-    char requestId[kOstHttpRequestIdLen];    // in when repeating, out otherwise ("X-Request-ID")
+    char *errorText;                       // optional, kOstHttpErrorTextLen bytes: why it failed
+    char requestId[kOstHttpRequestIdLen];  // in when repeating, out otherwise ("X-Request-ID")
     char pad1[7];
-    uint32_t secure;                         // 1: HTTPS
+    uint32_t secure;  // 1: HTTPS
     const tagOstHttpCertInfo *certInfo;
     uint32_t reserved2;
-    const tagUTProxyParam *proxy;            // empty address: no proxy at all
+    const tagUTProxyParam *proxy;  // empty address: no proxy at all
     uint32_t connectTimeoutSec;
     uint32_t totalTimeoutSec;
     uint32_t reserved3[2];
-    char *responseHeaders;                   // out: raw header lines, NUL-terminated
-    int32_t responseCode;                    // out: HTTP status, 0 when none came
-    char *responseBody;                      // out: body, NUL-terminated
-    uint32_t responseBodyLen;                // out
+    char *responseHeaders;     // out: raw header lines, NUL-terminated
+    int32_t responseCode;      // out: HTTP status, 0 when none came
+    char *responseBody;        // out: body, NUL-terminated
+    uint32_t responseBodyLen;  // out
     uint8_t reserved4[4484];
 };
 #if UINTPTR_MAX == 0xffffffffu
@@ -78,16 +78,16 @@ static_assert(offsetof(tagOstHttpRequest, responseBody) == 2164, "request record
 
 // Results of ost_http_syn_send_ex.
 enum : int32_t {
-    OST_HTTP_OK = 0,               // a response came (any status; see responseCode)
-    OST_HTTP_ERR_PARAM = 1,        // the record is unusable
-    OST_HTTP_ERR_INIT = 2,         // no handle could be made
-    OST_HTTP_ERR_CONNECT = 3,      // no connection (refused, unreachable, proxy failed)
-    OST_HTTP_ERR_TIMEOUT = 4,      // a time-out ran out
-    OST_HTTP_ERR_TLS = 5,          // the TLS handshake failed
-    OST_HTTP_ERR_SEND_RECV = 6,    // the connection broke during the exchange
-    OST_HTTP_ERR_ABORTED = 7,      // stopped by the abort check
+    OST_HTTP_OK = 0,             // a response came (any status; see responseCode)
+    OST_HTTP_ERR_PARAM = 1,      // the record is unusable
+    OST_HTTP_ERR_INIT = 2,       // no handle could be made
+    OST_HTTP_ERR_CONNECT = 3,    // no connection (refused, unreachable, proxy failed)
+    OST_HTTP_ERR_TIMEOUT = 4,    // a time-out ran out
+    OST_HTTP_ERR_TLS = 5,        // the TLS handshake failed
+    OST_HTTP_ERR_SEND_RECV = 6,  // the connection broke during the exchange
+    OST_HTTP_ERR_ABORTED = 7,    // stopped by the abort check
     OST_HTTP_ERR_OTHER = 8,
-    OST_HTTP_ERR_CERT_VERIFY = 304 // the server's certificate did not verify
+    OST_HTTP_ERR_CERT_VERIFY = 304  // the server's certificate did not verify
 };
 
 // Sends the request and blocks until the exchange is over. repeat 1 marks a repeat of an earlier
@@ -106,4 +106,3 @@ void ost_http_close_thread_connections();
 
 // Tests only: caps the time-outs in milliseconds (0 restores the record's values).
 void ost_http_set_test_timeouts_ms(uint32_t connectMs, uint32_t totalMs);
-

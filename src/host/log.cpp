@@ -69,7 +69,9 @@ spdlog::level::level_enum SpdLevel(int level) {
     }
 }
 
-int ClampLevel(int level) { return level < LOG_ERROR ? LOG_ERROR : (level > LOG_DEBUG ? LOG_DEBUG : level); }
+int ClampLevel(int level) {
+    return level < LOG_ERROR ? LOG_ERROR : (level > LOG_DEBUG ? LOG_DEBUG : level);
+}
 
 std::shared_ptr<RotatingLogSink> MakeSink(const std::string &path, size_t maxBytes, size_t fileCount) {
     auto sink = std::make_shared<RotatingLogSink>(path, maxBytes, fileCount);
@@ -198,8 +200,12 @@ std::string ReduceFileName(const char *file) {
     return text;
 }
 
-void SetLogLevel(int level) { g_level.store(ClampLevel(level), std::memory_order_relaxed); }
-int GetLogLevel() { return g_level.load(std::memory_order_relaxed); }
+void SetLogLevel(int level) {
+    g_level.store(ClampLevel(level), std::memory_order_relaxed);
+}
+int GetLogLevel() {
+    return g_level.load(std::memory_order_relaxed);
+}
 
 void SetTraceFolder(const std::string &folder) {
     try {
@@ -248,16 +254,16 @@ void SetLogCaptureHook(LogCaptureHook hook) {
 
 using namespace unified_track;
 
-void DoLog(const char *module, int level, int flag, const char *func, const char *file, int line,
-           const char *format, ...) {
+void DoLog(const char *module, int level, int flag, const char *func, const char *file, int line, const char *format,
+           ...) {
     va_list args;
     va_start(args, format);
     DoLogV(module, level, flag, func, file, line, format, args);
     va_end(args);
 }
 
-void DoLogV(const char *module, int level, int flag, const char *func, const char *file, int line,
-            const char *format, va_list args) {
+void DoLogV(const char *module, int level, int flag, const char *func, const char *file, int line, const char *format,
+            va_list args) {
     (void)flag;
     try {
         level = ClampLevel(level);

@@ -19,10 +19,10 @@ enum UTLogLevel { LOG_ERROR = 0, LOG_WARN = 1, LOG_INFO = 2, LOG_DEBUG = 3 };
 
 // `func` may be a plain name or __PRETTY_FUNCTION__ (return type and parameters are dropped);
 // `file` may be a full path (only its base name without extension is kept).
-void DoLog(const char *module, int level, int flag, const char *func, const char *file, int line,
-           const char *format, ...) __attribute__((format(printf, 7, 8)));
-void DoLogV(const char *module, int level, int flag, const char *func, const char *file, int line,
-            const char *format, va_list args) __attribute__((format(printf, 7, 0)));
+void DoLog(const char *module, int level, int flag, const char *func, const char *file, int line, const char *format,
+           ...) __attribute__((format(printf, 7, 8)));
+void DoLogV(const char *module, int level, int flag, const char *func, const char *file, int line, const char *format,
+            va_list args) __attribute__((format(printf, 7, 0)));
 
 int InitLog(const char *module, const char *filePath, int maxSizeKB, int fileCount, int level);
 int UpdateLogConfig(const char *module, const char *filePath, int maxSizeKB, int level);
@@ -63,8 +63,8 @@ using ZipDataFunc = void (*)(int errorCode, const char *logFileName);
 class LogStream {
 public:
     // Collects a line written when level <= checkLevel and the level filters let it pass.
-    static LogStream GetLogStream(const char *module, int level, int checkLevel, const char *func,
-                                  const char *file, int line);
+    static LogStream GetLogStream(const char *module, int level, int checkLevel, const char *func, const char *file,
+                                  int line);
     LogStream(LogStream &&other) noexcept;
     ~LogStream();  // writes the collected text as one line
     template <typename T>
@@ -91,8 +91,7 @@ public:
     //   hideAll    false: a range of 8 or more characters keeps its last character readable;
     //              true:  nothing of the range stays readable.
     // "Alexander Smith" (false,false) -> "**************h"; "secret" (true,true) -> " ...... ".
-    static void ReplaceSensitiveWord(std::string &text, size_t from, size_t to, bool hideLength,
-                                     bool hideAll);
+    static void ReplaceSensitiveWord(std::string &text, size_t from, size_t to, bool hideLength, bool hideAll);
     // The same mask, appended: out += masked text[from, to) (for maskers that build a new text in
     // one pass). Bytes at `from` that continue an earlier character are copied, not masked.
     static void AppendMasked(std::string &out, const std::string &text, size_t from, size_t to, bool hideLength,
@@ -102,9 +101,8 @@ public:
     // delimiters stay. A bare JSON value (`"pwd": 123456`) is masked up to the next ',', '}', ']'
     // or blank. Nothing changes when an argument is empty.
     //   ""pwd":"abc"" with key ""pwd"", '"', '"', true, true -> ""pwd":" ...... "".
-    static void FilterWithSpecifiedWord(std::string &text, const std::string &key,
-                                        const std::string &valueStart, const std::string &valueEnd,
-                                        bool hideLength, bool hideAll);
+    static void FilterWithSpecifiedWord(std::string &text, const std::string &key, const std::string &valueStart,
+                                        const std::string &valueEnd, bool hideLength, bool hideAll);
     // A masked copy of `text` by rule:
     //   LOG_FILTER_IP (3): every address of a list (separated by ',', ';', '|' or blanks) keeps
     //     its first and last groups ('.' or ':' separated); the groups between become '*' each

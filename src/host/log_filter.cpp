@@ -9,7 +9,9 @@ namespace {
 // A range of 8 or more characters may keep its last one (hideAll false).
 constexpr size_t kKeepTailMinChars = 8;
 
-bool IsContinuation(char c) { return (static_cast<unsigned char>(c) & 0xC0) == 0x80; }
+bool IsContinuation(char c) {
+    return (static_cast<unsigned char>(c) & 0xC0) == 0x80;
+}
 
 // Masks count UTF-16 code units: a 4-byte sequence counts twice.
 size_t CharCount(const std::string &text, size_t from, size_t to) {
@@ -71,7 +73,9 @@ size_t BareValueStart(const std::string &text, size_t keyEnd, const std::string 
     return i;
 }
 
-bool IsListSeparator(char c) { return c == ',' || c == ';' || c == '|' || c == ' ' || c == '\t'; }
+bool IsListSeparator(char c) {
+    return c == ',' || c == ';' || c == '|' || c == ' ' || c == '\t';
+}
 
 void MaskAddress(std::string &address) {
     size_t first = address.find_first_of(".:");

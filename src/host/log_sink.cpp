@@ -87,7 +87,9 @@ void RotatingLogSink::sink_it_(const spdlog::details::log_msg &msg) {
     currentSize_ = newSize;
 }
 
-void RotatingLogSink::flush_() { file_.flush(); }
+void RotatingLogSink::flush_() {
+    file_.flush();
+}
 
 std::string RotatingLogSink::KeyOf(const std::string &fileName) const {
     std::string stem;

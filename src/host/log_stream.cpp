@@ -71,8 +71,8 @@ LogStream::LogStream(LogStream &&other) noexcept
     other.active_ = false;
 }
 
-LogStream LogStream::GetLogStream(const char *module, int level, int checkLevel, const char *func,
-                                  const char *file, int line) {
+LogStream LogStream::GetLogStream(const char *module, int level, int checkLevel, const char *func, const char *file,
+                                  int line) {
     bool active = level <= checkLevel && level <= unified_track::GetLogLevel();
     return LogStream(module, level, func, file, line, active);
 }
@@ -86,10 +86,18 @@ LogStream::~LogStream() {
     }
 }
 
-void LogStream::SetDotdataFuncCallback(DotdataFunc func) { g_dotdataFunc.store(func, std::memory_order_release); }
-DotdataFunc LogStream::GetDotdataFuncCallback() { return g_dotdataFunc.load(std::memory_order_acquire); }
-void LogStream::SetZipDataFuncCallback(ZipDataFunc func) { g_zipDataFunc.store(func, std::memory_order_release); }
-ZipDataFunc LogStream::GetZipDataFuncCallback() { return g_zipDataFunc.load(std::memory_order_acquire); }
+void LogStream::SetDotdataFuncCallback(DotdataFunc func) {
+    g_dotdataFunc.store(func, std::memory_order_release);
+}
+DotdataFunc LogStream::GetDotdataFuncCallback() {
+    return g_dotdataFunc.load(std::memory_order_acquire);
+}
+void LogStream::SetZipDataFuncCallback(ZipDataFunc func) {
+    g_zipDataFunc.store(func, std::memory_order_release);
+}
+ZipDataFunc LogStream::GetZipDataFuncCallback() {
+    return g_zipDataFunc.load(std::memory_order_acquire);
+}
 
 int unified_track::GzipLogFile(const std::string &path) {
     int err = -1;

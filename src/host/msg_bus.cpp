@@ -19,7 +19,9 @@ int PAL_MSG_RegMsgDotData(PAL_MsgDotDataFunc func) {
 }
 
 extern "C" {
-UT_API PAL_MsgLogFunc PAL_MSG_GetMsgLogCallback(void) { return g_msgLog.load(std::memory_order_acquire); }
+UT_API PAL_MsgLogFunc PAL_MSG_GetMsgLogCallback(void) {
+    return g_msgLog.load(std::memory_order_acquire);
+}
 UT_API PAL_MsgDotDataFunc PAL_MSG_GetMsgDotDataCallback(void) {
     return g_msgDotData.load(std::memory_order_acquire);
 }

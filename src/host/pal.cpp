@@ -75,11 +75,17 @@ void MakePrivate(int fd) {
 
 namespace unified_track {
 
-int64_t FileOps::Write(int fd, const void *data, size_t len) { return ::write(fd, data, len); }
+int64_t FileOps::Write(int fd, const void *data, size_t len) {
+    return ::write(fd, data, len);
+}
 
-int FileOps::Remove(const char *path) { return std::remove(path) == 0 ? 0 : -1; }
+int FileOps::Remove(const char *path) {
+    return std::remove(path) == 0 ? 0 : -1;
+}
 
-FileOps &SystemFileOps() { return g_defaultFileOps; }
+FileOps &SystemFileOps() {
+    return g_defaultFileOps;
+}
 
 }  // namespace unified_track
 
@@ -105,7 +111,9 @@ PAL_FILE *PAL_Fopen(const char *path, const char *mode) {
     return f;
 }
 
-int PAL_Fclose(PAL_FILE *file) { return file == nullptr ? -1 : std::fclose(file); }
+int PAL_Fclose(PAL_FILE *file) {
+    return file == nullptr ? -1 : std::fclose(file);
+}
 
 size_t PAL_Fread(void *buffer, size_t size, size_t count, PAL_FILE *file) {
     if (buffer == nullptr || file == nullptr) return 0;
@@ -330,7 +338,9 @@ int PAL_PthreadCreate(PAL_Thread *thread, const void *attr, PAL_ThreadRoutine ro
     return 0;
 }
 
-PAL_Thread PAL_PthreadSelf() { return static_cast<PAL_Thread>(::pthread_self()); }
+PAL_Thread PAL_PthreadSelf() {
+    return static_cast<PAL_Thread>(::pthread_self());
+}
 
 int PAL_PthreadDetach(PAL_Thread thread) {
     int rc = ::pthread_detach(static_cast<pthread_t>(thread));
@@ -342,7 +352,9 @@ int PAL_PthreadJoin(PAL_Thread thread) {
     return rc == 0 ? 0 : -1;
 }
 
-uint64_t PAL_GetTID() { return static_cast<uint64_t>(::syscall(SYS_gettid)); }
+uint64_t PAL_GetTID() {
+    return static_cast<uint64_t>(::syscall(SYS_gettid));
+}
 
 // ---- memory ----
 
@@ -361,7 +373,9 @@ void PAL_MemFreeSetNullD(void **slot) {
 
 // ---- strings ----
 
-size_t PAL_StrLen(const char *s) { return s == nullptr ? 0 : std::strlen(s); }
+size_t PAL_StrLen(const char *s) {
+    return s == nullptr ? 0 : std::strlen(s);
+}
 
 int PAL_StrCmp(const char *a, const char *b) {
     if (a == nullptr || b == nullptr) return a == b ? 0 : (a == nullptr ? -1 : 1);
@@ -378,9 +392,15 @@ const char *PAL_StrStr(const char *haystack, const char *needle) {
     return std::strstr(haystack, needle);
 }
 
-int PAL_GetLastErr() { return errno; }
-int PAL_GetLastSocketErr() { return errno; }
-void PAL_SetLastErr(int err) { errno = err; }
+int PAL_GetLastErr() {
+    return errno;
+}
+int PAL_GetLastSocketErr() {
+    return errno;
+}
+void PAL_SetLastErr(int err) {
+    errno = err;
+}
 
 // ---- address checks ----
 

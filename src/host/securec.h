@@ -18,8 +18,7 @@ int strncpy_s(char *dest, size_t destMax, const char *src, size_t count);
 int strcat_s(char *dest, size_t destMax, const char *src);
 int memset_s(void *dest, size_t destMax, int c, size_t count);
 int memcpy_s(void *dest, size_t destMax, const void *src, size_t count);
-int sprintf_s(char *dest, size_t destMax, const char *format, ...)
-    __attribute__((format(printf, 3, 4)));
+int sprintf_s(char *dest, size_t destMax, const char *format, ...) __attribute__((format(printf, 3, 4)));
 int vsnprintf_s(char *dest, size_t destMax, size_t count, const char *format, va_list args)
     __attribute__((format(printf, 4, 0)));
 #endif

@@ -34,9 +34,13 @@ HostServices Host() {
     return s;
 }
 
-Clock &HostClock() { return OrDefault(g_clock, &RealClock); }
+Clock &HostClock() {
+    return OrDefault(g_clock, &RealClock);
+}
 
-bool HostClockIsReal() { return g_clock.load(std::memory_order_acquire) == nullptr; }
+bool HostClockIsReal() {
+    return g_clock.load(std::memory_order_acquire) == nullptr;
+}
 
 ScopedHostServices::ScopedHostServices(const HostServices &replacements) : installed_(replacements) {
     if (installed_.clock != nullptr) previous_.clock = Swap(g_clock, installed_.clock);

@@ -9,7 +9,9 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-inline bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+inline bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Decodes one well-formed sequence at text[i]; returns its length, or 0 when the byte at i does
 // not start one (overlong forms, encoded surrogates and values past U+10FFFF are rejected).
@@ -98,8 +100,7 @@ std::string StringHelper::WstringToUTF8(const std::u16string &text) {
     out.reserve(text.size() * 3);
     for (size_t i = 0; i < text.size(); ++i) {
         uint32_t u = text[i];
-        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-            text[i + 1] <= 0xDFFF) {
+        if (u >= 0xD800 && u <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
             uint32_t cp = 0x10000 + ((u - 0xD800) << 10) + (static_cast<uint32_t>(text[i + 1]) - 0xDC00);
             AppendUtf8(&out, cp);
             ++i;

@@ -22,23 +22,24 @@ namespace {
 // Lives for the process; a new call keeps the previous call's values until they are set again.
 struct MediaCallState {
     std::recursive_mutex lock;
-    std::string confId;                           // guarded by lock
+    std::string confId;                                 // guarded by lock
     std::string confServeType = kDefaultConfServeType;  // guarded by lock
-    char decoderName[kDecoderNameSize] = {0};     // guarded by lock
-    uint32_t sampleRate = 0;                      // guarded by lock
-    uint32_t cpuMemNumbers[3] = {0, 0, 0};        // guarded by lock
-    char cpuMemText[kCpuMemTextSize] = {0};       // guarded by lock
-    uint8_t sysInfo[kSysInfoSize] = {0};          // nothing sets it
+    char decoderName[kDecoderNameSize] = {0};           // guarded by lock
+    uint32_t sampleRate = 0;                            // guarded by lock
+    uint32_t cpuMemNumbers[3] = {0, 0, 0};              // guarded by lock
+    char cpuMemText[kCpuMemTextSize] = {0};             // guarded by lock
+    uint8_t sysInfo[kSysInfoSize] = {0};                // nothing sets it
 };
 
 // Made at load, so it outlives the library's threads (see track_json.cpp).
 MediaCallState g_state;
 
-MediaCallState &State() { return g_state; }
+MediaCallState &State() {
+    return g_state;
+}
 
 // Log lines of this family carry the family's source name, also from helpers elsewhere.
-#define MEDIA_LOG(level, func, ...) \
-    DoLog("native_sdk", (level), 0, (func), kMediaDotDataFile, __LINE__, __VA_ARGS__)
+#define MEDIA_LOG(level, func, ...) DoLog("native_sdk", (level), 0, (func), kMediaDotDataFile, __LINE__, __VA_ARGS__)
 
 OST_UT_RESULT MediaAddData(int32_t eventNumber, const std::string &content, bool uploadNow) {
     char eventId[kEventNumberSize] = {0};
@@ -59,8 +60,7 @@ OST_UT_RESULT MediaAddData(int32_t eventNumber, const std::string &content, bool
 
 extern "C" {
 
-UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const char *content,
-                                                   int32_t uploadNow) {
+UT_API OST_UT_RESULT MediaTrack_AddDataConfDotData(int32_t eventNumber, const char *content, int32_t uploadNow) {
     return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (content == nullptr) {
             MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, "content is null");
@@ -169,8 +169,7 @@ UT_API OST_UT_RESULT MediaTrack_SetPaticipantInfo(const tagMediaParticipantInfo 
             MEDIA_LOG(LOG_ERROR, __PRETTY_FUNCTION__, "participant info is null");
             return UT_FAILED;
         }
-        const std::string participantId(info->participantId,
-                                        strnlen(info->participantId, sizeof(info->participantId)));
+        const std::string participantId(info->participantId, strnlen(info->participantId, sizeof(info->participantId)));
         tagUTParticipantInfo param = {info->mNumber, info->tNumber, participantId.c_str()};
         return Track_SetParticipantInfo(&param);
     });

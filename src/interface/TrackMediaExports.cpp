@@ -36,8 +36,7 @@ struct OwnedText {
 };
 }  // namespace
 
-extern "C" UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialParam *param,
-                                                    int32_t uploadNow) {
+extern "C" UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialParam *param, int32_t uploadNow) {
     return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (param == nullptr) {
             UT_LOGE("param is null");
@@ -65,13 +64,10 @@ extern "C" UT_API OST_UT_RESULT Track_AddMediaTrack(const tagUTContextSpecialPar
     });
 }
 
-extern "C" UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t dataLen,
-                                                  int32_t isReportImmediately) {
+extern "C" UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t dataLen, int32_t isReportImmediately) {
     return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
         if (isReportImmediately == 1) {
-            std::function<void()> cmd = []() {
-                (void)UTManager::GetInstance().AddMMRTrack(nullptr, 0, 1);
-            };
+            std::function<void()> cmd = []() { (void)UTManager::GetInstance().AddMMRTrack(nullptr, 0, 1); };
             UTThreadMgr::GetInstance().PushCmd(std::move(cmd), unified_track::media::kCmdAddMMRTrack);
             return UT_SUCCESS;
         }
@@ -116,7 +112,6 @@ extern "C" UT_API OST_UT_RESULT Track_AddMMRTrack(const char *trackData, int32_t
 }
 
 extern "C" UT_API OST_UT_RESULT Track_MsgDotCount(uint32_t index) {
-    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
-        return UTManager::GetInstance().MsgDotCount(index);
-    });
+    return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED),
+                       [&]() -> OST_UT_RESULT { return UTManager::GetInstance().MsgDotCount(index); });
 }

@@ -43,31 +43,26 @@ private:
 
 constexpr OST_UT_RESULT kFailed = UT_FAILED;
 
-OST_UT_RESULT Sync(std::function<OST_UT_RESULT()> func, const char *name)
-{
+OST_UT_RESULT Sync(std::function<OST_UT_RESULT()> func, const char *name) {
     return UTThreadMgr::GetInstance().PushCmd(std::move(func), std::string(name));
 }
 
-void Async(std::function<void()> func, const char *name)
-{
+void Async(std::function<void()> func, const char *name) {
     UTThreadMgr::GetInstance().PushCmd(std::move(func), std::string(name));
 }
 
 // Refuses (with the log line) a record whose texts no dot file could hold.
-bool RecordTextsFit(std::initializer_list<const char *> texts)
-{
+bool RecordTextsFit(std::initializer_list<const char *> texts) {
     if (unified_track::TextsFitRecord(texts)) return true;
     UT_LOGE(unified_track::kLogTextTooLong, unified_track::kMaxRecordBytes);
     return false;
 }
 
-bool RecordTextsFit(const tagUTContextSpecialParam &p, const char *name = nullptr)
-{
+bool RecordTextsFit(const tagUTContextSpecialParam &p, const char *name = nullptr) {
     return RecordTextsFit({name, p.eventId, p.event, p.arg2, p.arg3, p.arg4});
 }
 
-ContextSpecialParam ToSpecial(const tagUTContextSpecialParam &param)
-{
+ContextSpecialParam ToSpecial(const tagUTContextSpecialParam &param) {
     ContextSpecialParam out;
     out.eventId = Text(param.eventId);
     out.event = Text(param.event);
@@ -82,12 +77,16 @@ ContextSpecialParam ToSpecial(const tagUTContextSpecialParam &param)
 
 struct OwnedPublicSdkParam {
     explicit OwnedPublicSdkParam(const tagUTPublicSdkParam &p)
-        : uuid(p.uuid), account(p.account), cloudusgIp(p.cloudusgIp), sbcIp(p.sbcIp), reserve1(p.reserve1),
-          reserve2(p.reserve2), reserve3(p.reserve3), reserve4(p.reserve4), reserve5(p.reserve5)
-    {
-    }
-    tagUTPublicSdkParam View() const
-    {
+        : uuid(p.uuid),
+          account(p.account),
+          cloudusgIp(p.cloudusgIp),
+          sbcIp(p.sbcIp),
+          reserve1(p.reserve1),
+          reserve2(p.reserve2),
+          reserve3(p.reserve3),
+          reserve4(p.reserve4),
+          reserve5(p.reserve5) {}
+    tagUTPublicSdkParam View() const {
         return {uuid.get(),     account.get(),  cloudusgIp.get(), sbcIp.get(),   reserve1.get(),
                 reserve2.get(), reserve3.get(), reserve4.get(),   reserve5.get()};
     }
@@ -105,28 +104,23 @@ extern "C" {
 
 // ---- parameters and switches ----
 
-UT_API OST_UT_RESULT Track_ConfigUploadParam(const tagUTTransferParam *param)
-{
+UT_API OST_UT_RESULT Track_ConfigUploadParam(const tagUTTransferParam *param) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigUploadParam(param); });
 }
 
-UT_API OST_UT_RESULT Track_ConfigCustomParam(int32_t upload)
-{
+UT_API OST_UT_RESULT Track_ConfigCustomParam(int32_t upload) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigCustomParam(upload != 0); });
 }
 
-UT_API OST_UT_RESULT Track_ConfigDotSwitch(bool open)
-{
+UT_API OST_UT_RESULT Track_ConfigDotSwitch(bool open) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigDotSwitch(open); });
 }
 
-UT_API OST_UT_RESULT Track_SetMeetingSDKDotSwitch(bool open)
-{
+UT_API OST_UT_RESULT Track_SetMeetingSDKDotSwitch(bool open) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().SetMeetingSDKDotSwitch(open); });
 }
 
-UT_API OST_UT_RESULT Track_ConfigPublicSdkParam(const tagUTPublicSdkParam *param)
-{
+UT_API OST_UT_RESULT Track_ConfigPublicSdkParam(const tagUTPublicSdkParam *param) {
     return GuardExport(__func__, kFailed, [&] {
         std::shared_ptr<OwnedPublicSdkParam> owned;
         if (param != nullptr) owned = std::make_shared<OwnedPublicSdkParam>(*param);
@@ -140,23 +134,19 @@ UT_API OST_UT_RESULT Track_ConfigPublicSdkParam(const tagUTPublicSdkParam *param
     });
 }
 
-UT_API OST_UT_RESULT Track_ClearConfigPublicSdkParam(void)
-{
+UT_API OST_UT_RESULT Track_ClearConfigPublicSdkParam(void) {
     return GuardExport(__func__, kFailed, [] { return UTManager::GetInstance().ClearConfigPublicSdkParam(); });
 }
 
-UT_API OST_UT_RESULT Track_ConfigContextPublicParam(const tagUTContextPublicParam *param)
-{
+UT_API OST_UT_RESULT Track_ConfigContextPublicParam(const tagUTContextPublicParam *param) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigContextPublicParam(param); });
 }
 
-UT_API OST_UT_RESULT Track_ConfigBrioContextPublicParam(const tagUTBrioContextPublicParam *param)
-{
+UT_API OST_UT_RESULT Track_ConfigBrioContextPublicParam(const tagUTBrioContextPublicParam *param) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().ConfigBrioContextPublicParam(param); });
 }
 
-UT_API OST_UT_RESULT Track_SetConfInfoParam(const tagUTConfInfoParam *param)
-{
+UT_API OST_UT_RESULT Track_SetConfInfoParam(const tagUTConfInfoParam *param) {
     return GuardExport(__func__, kFailed, [&] {
         std::shared_ptr<OwnedConfInfo> owned;
         if (param != nullptr) owned = std::make_shared<OwnedConfInfo>(*param);
@@ -170,28 +160,24 @@ UT_API OST_UT_RESULT Track_SetConfInfoParam(const tagUTConfInfoParam *param)
     });
 }
 
-UT_API OST_UT_RESULT Track_SetParticipantInfo(const tagUTParticipantInfo *param)
-{
+UT_API OST_UT_RESULT Track_SetParticipantInfo(const tagUTParticipantInfo *param) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().SetParticipantInfo(param); });
 }
 
-UT_API OST_UT_RESULT Track_SetStunInfo(const char *address, uint16_t port)
-{
+UT_API OST_UT_RESULT Track_SetStunInfo(const char *address, uint16_t port) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().SetStunInfo(address, port); });
 }
 
-UT_API OST_UT_RESULT Track_UpdateOpsAddress(const char *address, int32_t isProxyOff)
-{
-    return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().UpdateOpsAddress(address, isProxyOff != 0); });
+UT_API OST_UT_RESULT Track_UpdateOpsAddress(const char *address, int32_t isProxyOff) {
+    return GuardExport(__func__, kFailed,
+                       [&] { return UTManager::GetInstance().UpdateOpsAddress(address, isProxyOff != 0); });
 }
 
-UT_API OST_UT_RESULT Track_UpdateAccessDesc(const char *desc)
-{
+UT_API OST_UT_RESULT Track_UpdateAccessDesc(const char *desc) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().UpdateAccessDesc(desc); });
 }
 
-UT_API OST_UT_RESULT Track_SetCertInfo(const tagUTCertInfo *param)
-{
+UT_API OST_UT_RESULT Track_SetCertInfo(const tagUTCertInfo *param) {
     return GuardExport(__func__, kFailed, [&] {
         std::shared_ptr<tagUTCertInfo> owned;
         if (param != nullptr) owned = std::make_shared<tagUTCertInfo>(*param);
@@ -199,13 +185,11 @@ UT_API OST_UT_RESULT Track_SetCertInfo(const tagUTCertInfo *param)
     });
 }
 
-UT_API OST_UT_RESULT Track_GetCertInfo(tagUTCertInfo *param)
-{
+UT_API OST_UT_RESULT Track_GetCertInfo(tagUTCertInfo *param) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().GetCertInfo(param); });
 }
 
-UT_API OST_UT_RESULT Track_GetVersion(char *buffer, int32_t size)
-{
+UT_API OST_UT_RESULT Track_GetVersion(char *buffer, int32_t size) {
     return GuardExport(__func__, kFailed, [&] {
         // The command fills a buffer of its own, no larger than the caller's; the caller's
         // memory is written here, on the caller's thread, once the command has finished.
@@ -235,8 +219,7 @@ UT_API OST_UT_RESULT Track_GetVersion(char *buffer, int32_t size)
     });
 }
 
-UT_API OST_UT_RESULT Track_SetTerminalType(const char *terminalType)
-{
+UT_API OST_UT_RESULT Track_SetTerminalType(const char *terminalType) {
     return GuardExport(__func__, kFailed, [&] {
         if (terminalType == nullptr) {
             UT_LOGE("terminalType is null");
@@ -249,35 +232,32 @@ UT_API OST_UT_RESULT Track_SetTerminalType(const char *terminalType)
 
 // ---- configuration cache ----
 
-UT_API OST_UT_RESULT Track_DelUserInfo(void)
-{
+UT_API OST_UT_RESULT Track_DelUserInfo(void) {
     return GuardExport(__func__, kFailed, [] { return UTManager::GetInstance().DelUserInfo(); });
 }
 
 // ---- time base ----
 
-UT_API OST_UT_RESULT Track_RecordUtcTimeByLogin(uint64_t serverUtcMs)
-{
+UT_API OST_UT_RESULT Track_RecordUtcTimeByLogin(uint64_t serverUtcMs) {
     return GuardExport(__func__, kFailed, [&] { return UTManager::GetInstance().RecordUtcTimeByLogin(serverUtcMs); });
 }
 
-UT_API OST_UT_RESULT Track_GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint64_t *baseTime)
-{
+UT_API OST_UT_RESULT Track_GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint64_t *baseTime) {
     return GuardExport(__func__, kFailed,
-                   [&] { return UTManager::GetInstance().GetServerUtcTimeAndBaseTime(serverTime, baseTime); });
+                       [&] { return UTManager::GetInstance().GetServerUtcTimeAndBaseTime(serverTime, baseTime); });
 }
 
 // ---- dot data ----
 
-UT_API OST_UT_RESULT Track_DelDotData(void)
-{
-    return GuardExport(__func__, kFailed, [] { return Sync([]() { return UTManager::GetInstance().DelDotData(); }, "_Track_DelDotData"); });
+UT_API OST_UT_RESULT Track_DelDotData(void) {
+    return GuardExport(__func__, kFailed, [] {
+        return Sync([]() { return UTManager::GetInstance().DelDotData(); }, "_Track_DelDotData");
+    });
 }
 
 // ---- user and timed events ----
 
-UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param)
-{
+UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param) {
     return GuardExport(__func__, kFailed, [&] {
         if (param == nullptr) {
             UT_LOGE("param is null");
@@ -289,8 +269,7 @@ UT_API OST_UT_RESULT Track_AddUserTrack(const tagUTContextSpecialParam *param)
     });
 }
 
-UT_API OST_UT_RESULT Track_StartEvent(const char *eventName)
-{
+UT_API OST_UT_RESULT Track_StartEvent(const char *eventName) {
     return GuardExport(__func__, kFailed, [&] {
         if (eventName == nullptr) {
             UT_LOGE("eventName is null");
@@ -302,8 +281,7 @@ UT_API OST_UT_RESULT Track_StartEvent(const char *eventName)
     });
 }
 
-UT_API OST_UT_RESULT Track_AddSubEvent(const char *eventName, const tagUTContextSubEventParam *param)
-{
+UT_API OST_UT_RESULT Track_AddSubEvent(const char *eventName, const tagUTContextSubEventParam *param) {
     return GuardExport(__func__, kFailed, [&] {
         if (eventName == nullptr || param == nullptr) {
             UT_LOGE("eventName or param is null");
@@ -320,17 +298,16 @@ UT_API OST_UT_RESULT Track_AddSubEvent(const char *eventName, const tagUTContext
     });
 }
 
-UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContextSpecialParam *param)
-{
+UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContextSpecialParam *param) {
     return GuardExport(__func__, kFailed, [&] {
         if (eventName == nullptr || param == nullptr) {
             UT_LOGE("eventName or param is null");
             return static_cast<OST_UT_RESULT>(UT_FAILED);
         }
         if (!RecordTextsFit(*param, eventName)) return static_cast<OST_UT_RESULT>(UT_FAILED);
-        Async([name = std::string(eventName), record = ToSpecial(*param)]() {
-            UTManager::GetInstance().FinishEvent(name, record);
-        }, "_Track_FinishEvent");
+        Async([name = std::string(eventName),
+               record = ToSpecial(*param)]() { UTManager::GetInstance().FinishEvent(name, record); },
+              "_Track_FinishEvent");
         return static_cast<OST_UT_RESULT>(UT_SUCCESS);
     });
 }
@@ -339,8 +316,7 @@ UT_API OST_UT_RESULT Track_FinishEvent(const char *eventName, const tagUTContext
 
 // Declared in the C++ section of the public header (C++ linkage).
 UT_API OST_UT_RESULT setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
-                                    DelConfigCacheFunc delFunc)
-{
+                                    DelConfigCacheFunc delFunc) {
     return GuardExport(__func__, kFailed, [&] {
         unified_track::SetConfigCacheQuery(queryFunc);
         return UTManager::GetInstance().setAddCacheFun(addFunc, queryFunc, delFunc);

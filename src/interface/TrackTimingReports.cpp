@@ -16,10 +16,10 @@
 #include "interface/track_timing_state.h"
 
 using unified_track::BlockedNotifyRegistry;
+using unified_track::GuardExport;
 using unified_track::MainDelayTracker;
 using unified_track::MsgReportLimiter;
 using unified_track::QueueReportEvent;
-using unified_track::GuardExport;
 using unified_track::SecureString;
 namespace text = unified_track::reporter_text;
 
@@ -31,8 +31,8 @@ UT_API void Track_TimeTakenDotData(const tagUTTimeTakenRecord *record) {
             UT_LOGE("%s", text::kLogArgNull);
             return;
         }
-        QueueReportEvent(text::kEvtTimeTaken, nullptr, unified_track::BuildTimeTakenPayload(*record),
-                         0, text::kCmdTimeTaken);
+        QueueReportEvent(text::kEvtTimeTaken, nullptr, unified_track::BuildTimeTakenPayload(*record), 0,
+                         text::kCmdTimeTaken);
 
         const SecureString funcName = unified_track::TimeTakenFuncName(*record);
         const std::string name(funcName.data(), funcName.size());
@@ -46,8 +46,7 @@ UT_API void Track_TimeTakenDotData(const tagUTTimeTakenRecord *record) {
         if (name == text::kMainDetectDelayFunc) {
             const uint64_t delayTime = PAL_GetSysRunTimeEx();
             MainDelayTracker::Instance().Mark(delayTime);
-            LogStream::GetLogStream("native_sdk", LOG_ERROR, LOG_ERROR, __PRETTY_FUNCTION__, __FILE__,
-                                    __LINE__)
+            LogStream::GetLogStream("native_sdk", LOG_ERROR, LOG_ERROR, __PRETTY_FUNCTION__, __FILE__, __LINE__)
                 << text::kLogDelayTime << delayTime;
         }
     });
@@ -82,8 +81,7 @@ UT_API void Track_ErrorAnalyze(const char *type, const char *errorInfo) {
             return;
         }
         if (!unified_track::ReportTextsFit({type, errorInfo})) return;
-        QueueReportEvent(text::kEvtErrorAnalyze, nullptr,
-                         unified_track::BuildErrorAnalyzePayload(type, errorInfo),
+        QueueReportEvent(text::kEvtErrorAnalyze, nullptr, unified_track::BuildErrorAnalyzePayload(type, errorInfo),
                          PAL_GetSysRunTimeEx(), text::kCmdErrorAnalyze);
     });
 }
@@ -111,8 +109,7 @@ UT_API void PalMsgDotData(const void *msg) {
             return;
         }
         const tagUTPalMsgRecord &record = *static_cast<const tagUTPalMsgRecord *>(msg);
-        QueueReportEvent(text::kEvtPalMsg, nullptr, unified_track::BuildPalMsgPayload(record), 0,
-                         text::kCmdPalMsg);
+        QueueReportEvent(text::kEvtPalMsg, nullptr, unified_track::BuildPalMsgPayload(record), 0, text::kCmdPalMsg);
     });
 }
 

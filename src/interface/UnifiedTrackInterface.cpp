@@ -54,13 +54,12 @@ extern "C" {
 UT_API OST_UT_RESULT InitUnifiedTrack(uint32_t logLevel, uint32_t, uint32_t, const char *logPath,
                                       const char *dataPath) {
     return GuardExport(nullptr, static_cast<OST_UT_RESULT>(UT_FAILED), [&]() -> OST_UT_RESULT {
-        if (logPath == nullptr || dataPath == nullptr || logLevel > kMaxLogLevel ||
-            PAL_StrLen(logPath) == 0 || PAL_StrLen(dataPath) == 0) {
+        if (logPath == nullptr || dataPath == nullptr || logLevel > kMaxLogLevel || PAL_StrLen(logPath) == 0 ||
+            PAL_StrLen(dataPath) == 0) {
             return UT_FAILED;
         }
         // The trace log first, so that a data path that does not fit is logged somewhere.
-        Track_TraceUpdateLogParams(static_cast<int32_t>(logLevel), kInitLogMaxSizeKB, kInitLogFileCount,
-                                   logPath);
+        Track_TraceUpdateLogParams(static_cast<int32_t>(logLevel), kInitLogMaxSizeKB, kInitLogFileCount, logPath);
         std::string folder;
         if (!BuildDotDataFolder(dataPath, &folder)) return UT_FAILED;
         if (PAL_MSG_RegMsgLog(&PalMsgLogCallback) != 0) UT_LOGE(unified_track::kLogSetPalLogCallbackError);
@@ -99,32 +98,29 @@ UT_API OST_UT_RESULT CheckAppIdAndSetDotData(const char *appId, int32_t *isBrio)
 }
 
 UT_API void GetOrignalCorpTrustAppId(char *buffer, uint32_t bufferSize) {
-    GuardExport([&] {
-        UTManager::GetInstance().GetOrignalCorpTrustAppId(buffer, bufferSize);
-    });
+    GuardExport([&] { UTManager::GetInstance().GetOrignalCorpTrustAppId(buffer, bufferSize); });
 }
 
-UT_API void PalMsgLogCallback(int32_t level, const char *errNo, const char *file, int32_t line,
-                              const char *msg) {
+UT_API void PalMsgLogCallback(int32_t level, const char *errNo, const char *file, int32_t line, const char *msg) {
     if (errNo == nullptr || file == nullptr || msg == nullptr) return;
     GuardExport([&] {
         using namespace unified_track;
         switch (level) {
             case 4:
-                DoLog(kModuleFrequency, LOG_ERROR, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalError,
-                      errNo, file, line, msg);
+                DoLog(kModuleFrequency, LOG_ERROR, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalError, errNo,
+                      file, line, msg);
                 break;
             case 3:
-                DoLog(kModuleFrequency, LOG_WARN, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalWarn,
-                      errNo, file, line, msg);
+                DoLog(kModuleFrequency, LOG_WARN, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalWarn, errNo, file,
+                      line, msg);
                 break;
             case 1:
-                DoLog(kModuleFrequency, LOG_INFO, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalInfo,
-                      errNo, file, line, msg);
+                DoLog(kModuleFrequency, LOG_INFO, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalInfo, errNo, file,
+                      line, msg);
                 break;
             default:
-                DoLog(kModuleFrequency, LOG_DEBUG, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalInfo,
-                      errNo, file, line, msg);
+                DoLog(kModuleFrequency, LOG_DEBUG, 0, __PRETTY_FUNCTION__, __FILE__, __LINE__, kLogPalInfo, errNo, file,
+                      line, msg);
                 break;
         }
     });

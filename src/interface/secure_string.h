@@ -46,9 +46,13 @@ public:
     }
 
     template <typename U>
-    bool operator==(const SecureAllocator<U> &) const noexcept { return true; }
+    bool operator==(const SecureAllocator<U> &) const noexcept {
+        return true;
+    }
     template <typename U>
-    bool operator!=(const SecureAllocator<U> &) const noexcept { return false; }
+    bool operator!=(const SecureAllocator<U> &) const noexcept {
+        return false;
+    }
 };
 
 // Wipes the whole capacity of any std::basic_string, including the bytes past size() left by

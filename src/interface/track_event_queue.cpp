@@ -46,8 +46,8 @@ private:
 
 }  // namespace
 
-void QueueReportEvent(const char *event, const char *arg2, const SecureString &payload,
-                      uint64_t time, const char *commandName) {
+void QueueReportEvent(const char *event, const char *arg2, const SecureString &payload, uint64_t time,
+                      const char *commandName) {
     if (payload.size() > kMaxRecordBytes) {
         UT_LOGE(kLogTextTooLong, kMaxRecordBytes);
         return;
@@ -81,8 +81,7 @@ bool ReportTextsFit(std::initializer_list<const char *> texts) {
 }
 
 void QueueLinkEvent(const char *event, const SecureString &payload) {
-    QueueReportEvent(event, reporter_text::kLinkArg2, payload, PAL_GetSysRunTimeEx(),
-                     reporter_text::kCmdAddUserTrack);
+    QueueReportEvent(event, reporter_text::kLinkArg2, payload, PAL_GetSysRunTimeEx(), reporter_text::kCmdAddUserTrack);
 }
 
 }  // namespace unified_track

@@ -11,8 +11,8 @@
 namespace unified_track {
 
 // arg2 may be null (empty); time is the record's capture time in run-time milliseconds.
-void QueueReportEvent(const char *event, const char *arg2, const SecureString &payload,
-                      uint64_t time, const char *commandName);
+void QueueReportEvent(const char *event, const char *arg2, const SecureString &payload, uint64_t time,
+                      const char *commandName);
 
 // The link and transport reporters' way: arg2 "0", captured now, under "_Track_AddUserTrack".
 void QueueLinkEvent(const char *event, const SecureString &payload);

@@ -42,7 +42,9 @@ Json::StreamWriterBuilder MakeBuilder() {
 // after that join (a function-local static made later would go first at exit).
 const Json::StreamWriterBuilder g_builder = MakeBuilder();
 
-const Json::StreamWriterBuilder &Builder() { return g_builder; }
+const Json::StreamWriterBuilder &Builder() {
+    return g_builder;
+}
 
 }  // namespace
 

@@ -17,8 +17,12 @@ namespace {
 using reporter_text::kNA;
 
 // Texts the caller must give: a null one is written empty rather than refused.
-Json::Value Required(const char *text) { return JsonText(text, ""); }
-Json::Value Optional(const char *text) { return JsonText(text, kNA); }
+Json::Value Required(const char *text) {
+    return JsonText(text, "");
+}
+Json::Value Optional(const char *text) {
+    return JsonText(text, kNA);
+}
 
 Json::Value SecureText(const SecureString &text) {
     return Json::Value(text.data(), text.data() + text.size());
@@ -49,8 +53,8 @@ bool BuildHttpErrorPayload(const char *url, const char *requestId, int32_t err, 
     return true;
 }
 
-SecureString BuildWebsocketErrorPayload(int32_t linkType, int32_t reason, const char *oprType,
-                                        const char *sequence, int32_t err, const char *errnoDesc) {
+SecureString BuildWebsocketErrorPayload(int32_t linkType, int32_t reason, const char *oprType, const char *sequence,
+                                        int32_t err, const char *errnoDesc) {
     Json::Value obj(Json::objectValue);
     obj["linkType"] = LinkTypeName(linkType);
     obj["event"] = LinkReasonName(reason);
@@ -81,11 +85,9 @@ bool BuildHeartbeatTimeoutPayload(const char *linkType, SecureString *payload) {
     return true;
 }
 
-SecureString BuildWebsocketConnectPayload(const char *linkType, const char *serverIp,
-                                          const char *regionName, int32_t connectReason,
-                                          const char *status, uint64_t linkStartTime,
-                                          const char *lastFailedAddr, int32_t connectTakenTime,
-                                          uint64_t nowMs) {
+SecureString BuildWebsocketConnectPayload(const char *linkType, const char *serverIp, const char *regionName,
+                                          int32_t connectReason, const char *status, uint64_t linkStartTime,
+                                          const char *lastFailedAddr, int32_t connectTakenTime, uint64_t nowMs) {
     Json::Value obj(Json::objectValue);
     obj["linkType"] = Required(linkType);
     obj["regionName"] = Required(regionName);
@@ -94,8 +96,7 @@ SecureString BuildWebsocketConnectPayload(const char *linkType, const char *serv
     obj["status"] = Required(status);
     obj["localIp"] = SecureText(LinkState::Instance().LocalAddr());
     obj["lastFailedAddr"] = Required(lastFailedAddr);
-    if (Equals(status, reporter_text::kStatusSuccess) &&
-        Equals(linkType, reporter_text::kLinkTypeWssCtrl)) {
+    if (Equals(status, reporter_text::kStatusSuccess) && Equals(linkType, reporter_text::kLinkTypeWssCtrl)) {
         obj["connectTakenTime"] = connectTakenTime;
     }
     if (linkStartTime != 0) {
@@ -127,8 +128,7 @@ SecureString BuildDeleteFilePayload(const char *deleteFileName, int32_t fileType
     return WriteJson(obj);
 }
 
-SecureString BuildZipfileGenerateErrorPayload(const char *zipFilePath, int32_t errorCode,
-                                              int32_t zipError) {
+SecureString BuildZipfileGenerateErrorPayload(const char *zipFilePath, int32_t errorCode, int32_t zipError) {
     Json::Value obj(Json::objectValue);
     obj["fileType"] = 2;
     obj["zipFilePath"] = Required(zipFilePath);

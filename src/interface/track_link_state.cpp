@@ -27,13 +27,25 @@ Json::Value JsonText(const SecureString &text) {
 // Made at load, so it outlives the library's threads (see track_json.cpp).
 LinkState LinkState::s_instance;
 
-LinkState &LinkState::Instance() { return s_instance; }
+LinkState &LinkState::Instance() {
+    return s_instance;
+}
 
-void LinkState::SetLocalAddr(const char *addr) { Assign(m_lock, m_state.localAddr, addr); }
-void LinkState::SetConfCtrlAddr(const char *addr) { Assign(m_lock, m_state.confCtrlAddr, addr); }
-void LinkState::SetConfManageAddr(const char *addr) { Assign(m_lock, m_state.confManageAddr, addr); }
-void LinkState::SetConfId(const char *confId) { Assign(m_lock, m_state.confId, confId); }
-void LinkState::SetSelfParticipantId(const char *pid) { Assign(m_lock, m_state.selfPid, pid); }
+void LinkState::SetLocalAddr(const char *addr) {
+    Assign(m_lock, m_state.localAddr, addr);
+}
+void LinkState::SetConfCtrlAddr(const char *addr) {
+    Assign(m_lock, m_state.confCtrlAddr, addr);
+}
+void LinkState::SetConfManageAddr(const char *addr) {
+    Assign(m_lock, m_state.confManageAddr, addr);
+}
+void LinkState::SetConfId(const char *confId) {
+    Assign(m_lock, m_state.confId, confId);
+}
+void LinkState::SetSelfParticipantId(const char *pid) {
+    Assign(m_lock, m_state.selfPid, pid);
+}
 
 void LinkState::SetMediaAddr(const char *ip, int32_t port) {
     if (ip == nullptr) {

@@ -11,9 +11,9 @@
 #include "interface/track_link_state.h"
 #include "interface/track_reporter_texts.h"
 
+using unified_track::GuardExport;
 using unified_track::LinkState;
 using unified_track::QueueLinkEvent;
-using unified_track::GuardExport;
 using unified_track::SecureString;
 namespace text = unified_track::reporter_text;
 
@@ -44,27 +44,24 @@ UT_API void track_http_error(const char *url, const char *requestId, int32_t err
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({url, requestId, httpRspBody})) return;
         SecureString payload;
-        if (unified_track::BuildHttpErrorPayload(url, requestId, errNo, httpRsp, httpRspBody,
-                                                 lastOsError, &payload)) {
+        if (unified_track::BuildHttpErrorPayload(url, requestId, errNo, httpRsp, httpRspBody, lastOsError, &payload)) {
             QueueLinkEvent(text::kEvtHttpError, payload);
         }
     });
 }
 
-UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType,
-                                  const char *sequence, int32_t errNo, const char *errnoDesc) {
+UT_API void track_websocket_error(int32_t linkType, int32_t reason, const char *oprType, const char *sequence,
+                                  int32_t errNo, const char *errnoDesc) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({oprType, sequence, errnoDesc})) return;
-        QueueLinkEvent(text::kEvtWebsocketError,
-                       unified_track::BuildWebsocketErrorPayload(linkType, reason, oprType, sequence,
-                                                                 errNo, errnoDesc));
+        QueueLinkEvent(text::kEvtWebsocketError, unified_track::BuildWebsocketErrorPayload(linkType, reason, oprType,
+                                                                                           sequence, errNo, errnoDesc));
     });
 }
 
 UT_API void track_websocket_retry(int32_t linkType, int32_t reason, int32_t nextTime) {
     GuardExport([&] {
-        QueueLinkEvent(text::kEvtWebsocketRetry,
-                       unified_track::BuildWebsocketRetryPayload(linkType, reason, nextTime));
+        QueueLinkEvent(text::kEvtWebsocketRetry, unified_track::BuildWebsocketRetryPayload(linkType, reason, nextTime));
     });
 }
 
@@ -78,24 +75,22 @@ UT_API void track_websocket_heartbeat_timeout(const char *linkType) {
     });
 }
 
-UT_API void track_websocket_link_connect(const char *linkType, const char *serverIp,
-                                         const char *regionName, int32_t connectReason,
-                                         const char *status, uint64_t linkStartTime,
+UT_API void track_websocket_link_connect(const char *linkType, const char *serverIp, const char *regionName,
+                                         int32_t connectReason, const char *status, uint64_t linkStartTime,
                                          const char *lastFailedAddr, int32_t connectTakenTime) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({linkType, serverIp, regionName, status, lastFailedAddr})) return;
         QueueLinkEvent(text::kEvtWebsocketConnect,
-                       unified_track::BuildWebsocketConnectPayload(
-                           linkType, serverIp, regionName, connectReason, status, linkStartTime,
-                           lastFailedAddr, connectTakenTime, PAL_GetSystemTime()));
+                       unified_track::BuildWebsocketConnectPayload(linkType, serverIp, regionName, connectReason,
+                                                                   status, linkStartTime, lastFailedAddr,
+                                                                   connectTakenTime, PAL_GetSystemTime()));
     });
 }
 
 UT_API void track_rtc_error(const char *rtcFunc, int32_t errNo, const char *errnoDesc) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({rtcFunc, errnoDesc})) return;
-        QueueLinkEvent(text::kEvtRtcError,
-                       unified_track::BuildRtcErrorPayload(rtcFunc, errNo, errnoDesc));
+        QueueLinkEvent(text::kEvtRtcError, unified_track::BuildRtcErrorPayload(rtcFunc, errNo, errnoDesc));
     });
 }
 
@@ -103,9 +98,8 @@ UT_API void track_dotdata_delete_file(const char *deleteFileName, int32_t fileTy
                                       const char *uploadUrl, int32_t fileLength) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({deleteFileName, uploadUrl})) return;
-        QueueLinkEvent(text::kEvtDeleteZip,
-                       unified_track::BuildDeleteFilePayload(deleteFileName, fileType, errorCode,
-                                                             uploadUrl, fileLength));
+        QueueLinkEvent(text::kEvtDeleteZip, unified_track::BuildDeleteFilePayload(deleteFileName, fileType, errorCode,
+                                                                                  uploadUrl, fileLength));
     });
 }
 
@@ -113,53 +107,44 @@ UT_API void track_zipfile_generate_error(const char *zipFilePath, int32_t errorC
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({zipFilePath})) return;
         QueueLinkEvent(text::kEvtDeleteZip,
-                       unified_track::BuildZipfileGenerateErrorPayload(zipFilePath, errorCode,
-                                                                       zipError));
+                       unified_track::BuildZipfileGenerateErrorPayload(zipFilePath, errorCode, zipError));
     });
 }
 
 UT_API void track_log_zip_error(int32_t errorCode, const char *logFileName) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({logFileName})) return;
-        QueueLinkEvent(text::kEvtLogfileCompressError,
-                       unified_track::BuildLogZipErrorPayload(errorCode, logFileName));
+        QueueLinkEvent(text::kEvtLogfileCompressError, unified_track::BuildLogZipErrorPayload(errorCode, logFileName));
     });
 }
 
 UT_API void track_dotdata_log(const char *content, const char *functionName) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({content, functionName})) return;
-        QueueLinkEvent(text::kEvtMeetingLog,
-                       unified_track::BuildDotdataLogPayload(content, functionName));
+        QueueLinkEvent(text::kEvtMeetingLog, unified_track::BuildDotdataLogPayload(content, functionName));
     });
 }
 
 UT_API void track_dotdata_parse_domain_error(const char *domain, int32_t errNo) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({domain})) return;
-        QueueLinkEvent(text::kEvtParseDomainError,
-                       unified_track::BuildParseDomainErrorPayload(domain, errNo));
+        QueueLinkEvent(text::kEvtParseDomainError, unified_track::BuildParseDomainErrorPayload(domain, errNo));
     });
 }
 
 UT_API void track_set_deploy_mode(int32_t mode) {
-    GuardExport([&] {
-        QueueLinkEvent(text::kEvtSetDeployMode, unified_track::BuildSetDeployModePayload(mode));
-    });
+    GuardExport([&] { QueueLinkEvent(text::kEvtSetDeployMode, unified_track::BuildSetDeployModePayload(mode)); });
 }
 
 UT_API void track_switch_deploy_mode(int32_t mode, int32_t reason) {
-    GuardExport([&] {
-        QueueLinkEvent(text::kEvtSwitchDeployMode,
-                       unified_track::BuildSwitchDeployModePayload(mode, reason));
-    });
+    GuardExport(
+        [&] { QueueLinkEvent(text::kEvtSwitchDeployMode, unified_track::BuildSwitchDeployModePayload(mode, reason)); });
 }
 
 UT_API void track_usg_websocket_detect_result(int32_t isSuccess, const char *address) {
     GuardExport([&] {
         if (!unified_track::ReportTextsFit({address})) return;
-        QueueLinkEvent(text::kEvtUsgWebsocketDetect,
-                       unified_track::BuildUsgWebsocketDetectPayload(isSuccess, address));
+        QueueLinkEvent(text::kEvtUsgWebsocketDetect, unified_track::BuildUsgWebsocketDetectPayload(isSuccess, address));
     });
 }
 

@@ -9,32 +9,48 @@ namespace unified_track {
 
 const char *LinkTypeName(int32_t linkType) {
     switch (linkType) {
-        case 0: return "conf ctrl";
-        case 1: return "conf usg manage";
-        default: return reporter_text::kUnknown;
+        case 0:
+            return "conf ctrl";
+        case 1:
+            return "conf usg manage";
+        default:
+            return reporter_text::kUnknown;
     }
 }
 
 const char *LinkReasonName(int32_t reason) {
     switch (reason) {
-        case 0: return "request failed";
-        case 1: return "recv err";
-        case 2: return "closed";
-        case 3: return "confctrl recreate";
-        case 5: return "unexpected_linkid";
-        default: return reporter_text::kUnknown;
+        case 0:
+            return "request failed";
+        case 1:
+            return "recv err";
+        case 2:
+            return "closed";
+        case 3:
+            return "confctrl recreate";
+        case 5:
+            return "unexpected_linkid";
+        default:
+            return reporter_text::kUnknown;
     }
 }
 
 const char *LinkStatusName(int32_t status) {
     switch (status) {
-        case 0: return "connect failed";
-        case 1: return "be close";
-        case 2: return "heart beat timeout";
-        case 4: return "auth failed";
-        case 5: return "success";
-        case 7: return "init";
-        default: return reporter_text::kUnknown;
+        case 0:
+            return "connect failed";
+        case 1:
+            return "be close";
+        case 2:
+            return "heart beat timeout";
+        case 4:
+            return "auth failed";
+        case 5:
+            return "success";
+        case 7:
+            return "init";
+        default:
+            return reporter_text::kUnknown;
     }
 }
 
@@ -199,7 +215,9 @@ constexpr int32_t kHttpErrBase = 100;
 
 }  // namespace
 
-const UrlNameRow *UrlNameTable() { return kUrlNames; }
+const UrlNameRow *UrlNameTable() {
+    return kUrlNames;
+}
 
 const UrlNameRow *FindUrlName(const char *url) {
     if (url == nullptr) {

@@ -9,7 +9,9 @@ MainDelayTracker g_tracker;
 MsgReportLimiter g_limiter;
 }  // namespace
 
-BlockedNotifyRegistry &BlockedNotifyRegistry::Instance() { return g_registry; }
+BlockedNotifyRegistry &BlockedNotifyRegistry::Instance() {
+    return g_registry;
+}
 
 void BlockedNotifyRegistry::Set(const std::string &funcName, UTBlockedNotifyFunc callback) {
     std::lock_guard<std::mutex> guard(m_lock);
@@ -22,7 +24,9 @@ UTBlockedNotifyFunc BlockedNotifyRegistry::Find(const std::string &funcName) con
     return it != m_callbacks.end() ? it->second : nullptr;
 }
 
-MainDelayTracker &MainDelayTracker::Instance() { return g_tracker; }
+MainDelayTracker &MainDelayTracker::Instance() {
+    return g_tracker;
+}
 
 bool MainDelayTracker::IsDelayed(uint64_t nowMs) const {
     const uint64_t delay = m_delayTimeMs.load();
@@ -32,7 +36,9 @@ bool MainDelayTracker::IsDelayed(uint64_t nowMs) const {
     return nowMs - delay <= kWindowMs;
 }
 
-MsgReportLimiter &MsgReportLimiter::Instance() { return g_limiter; }
+MsgReportLimiter &MsgReportLimiter::Instance() {
+    return g_limiter;
+}
 
 bool MsgReportLimiter::TryReport(uint32_t nowSec) {
     uint32_t last = m_lastReportSec.load();

@@ -37,7 +37,9 @@ FloodState &Flood() {
     return state;
 }
 
-bool Contains(const std::string &text, const char *word) { return text.find(word) != std::string::npos; }
+bool Contains(const std::string &text, const char *word) {
+    return text.find(word) != std::string::npos;
+}
 
 // A marker that opens with a quote is looked for by its second character on: a JSON text has a
 // quote every few bytes, and each would start a comparison.
@@ -61,8 +63,9 @@ std::string RecordDrop(FloodState &state, const std::string &prefix, std::string
     record.lastTime = PAL_GetSystemTime();
     if (record.count < kAbandonSummaryAt) {
         if (state.abandoned.size() > kAbandonedMax) {
-            auto oldest = std::min_element(state.abandoned.begin(), state.abandoned.end(),
-                                           [](const auto &a, const auto &b) { return a.second.lastTime < b.second.lastTime; });
+            auto oldest =
+                std::min_element(state.abandoned.begin(), state.abandoned.end(),
+                                 [](const auto &a, const auto &b) { return a.second.lastTime < b.second.lastTime; });
             state.abandoned.erase(oldest);
         }
         return std::string();

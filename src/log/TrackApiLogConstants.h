@@ -19,7 +19,7 @@ constexpr size_t kKeptTail = 1000;
 constexpr char kShortenMarker[] = " ...... ";
 
 constexpr size_t kRecentPrefixMax = 10;
-constexpr size_t kAbandonedMax = 10;     // entries kept after an insert
+constexpr size_t kAbandonedMax = 10;      // entries kept after an insert
 constexpr int32_t kAbandonSummaryAt = 6;  // drops of one prefix that produce the summary line
 
 // Long token values keep this many leading characters readable.
@@ -39,11 +39,14 @@ constexpr char kSummaryTail[] = "; ";
 constexpr char kParamNull[] = "param is null";
 constexpr char kSecFunError[] = "sec fun error: %d";
 
-constexpr const char *kPasswordKeys[] = {
-    "password", "pwd", "paidPassword", "confpwd", "audiencePWD", "chairmanPwd", "connectionPwd", "stunKey",
-    "authPwd", "guestPwd", "signature", "url", "joinUrl", "event_url", "breakoutConfPWD", "textContent",
-    "targetConfPwd", "bindEmail", "nonce", "hostKey", "cryptKey", "confKey", "confPwd", "confPass",
-    "meeting_password", "brio_password", "meeing_password", "callNumber", "accessNumber"};
+constexpr const char *kPasswordKeys[] = {"password",         "pwd",           "paidPassword",    "confpwd",
+                                         "audiencePWD",      "chairmanPwd",   "connectionPwd",   "stunKey",
+                                         "authPwd",          "guestPwd",      "signature",       "url",
+                                         "joinUrl",          "event_url",     "breakoutConfPWD", "textContent",
+                                         "targetConfPwd",    "bindEmail",     "nonce",           "hostKey",
+                                         "cryptKey",         "confKey",       "confPwd",         "confPass",
+                                         "meeting_password", "brio_password", "meeing_password", "callNumber",
+                                         "accessNumber"};
 
 constexpr const char *kExtendedFieldKeys[] = {"extendedField", "EXTENDED_FIELD"};
 
@@ -52,21 +55,104 @@ constexpr size_t kParticipantIdMarkerLength = sizeof(kParticipantIdMarker) - 1;
 
 // Conference-control name keys. Duplicates and the three already-masked entries are kept: the
 // table is matched as it is.
-constexpr const char *kCmsNameKeys[] = {
-    "TEL", "ACCOUNT", "THIRDACCOUNT", "thirdAccount", "accountId", "name", "NAME", "phone", "title", "owner",
-    "subject", "scheduserName", "deptName", "deptFullName", "callNumber", "otherHost", "name", "phone", "sms",
-    "newName", "nickName", "number", "userUri", "userUUID", "ACCOUNT_ID", "REAL_NAME", "userName", "userId",
-    "userID", "translateText", "domainIP", "deviceID", "RTC_USER_ID", "id", "participantSecureConfNum",
-    "accessCode", "chairJoinUri", "guestJoinUri", "email", "sensitiveWords", "audienceJoinUri", "coverPageUri",
-    "siteUrl", "scheduler", "invitor", "scheduler", "shadowImage", "url", "random", "NAME ...... ",
-    "ow ...... ner", "signature", "url", "joinUrl", "event_url", "domainUrl", "backupIp", "internalBackupIp",
-    "deptUUID", "vmrName", "moveToBCName", "breakoutName", "jwtToken", "ALIAS_CN", "ALIAS_EN", "aliasCN",
-    "aliasEN", "senderName", "senderAliasCN", "senderAliasEN", "oldChairName", "oldChairAliasCN",
-    "oldChairAliasEN", "newChairName", "siteName", "newChairAliasCN", "newChairAliasEN", "askerName",
-    "askerAliasCN", "askerAliasEN", "inviteNumber", "digitalAccount", "digitalName", "presenterAccount",
-    "presenterRealNameAccount", "presenterName", "localAuthInfo", "localAuthAppId", "account", "pr ...... ",
-    "REAL_NAME_ACCOUNT", "realNameAccount", "confResourceName", "jobNumber", "invitorAliasCN", "invitorAliasEN",
-    "confName", "dialContent"};
+constexpr const char *kCmsNameKeys[] = {"TEL",
+                                        "ACCOUNT",
+                                        "THIRDACCOUNT",
+                                        "thirdAccount",
+                                        "accountId",
+                                        "name",
+                                        "NAME",
+                                        "phone",
+                                        "title",
+                                        "owner",
+                                        "subject",
+                                        "scheduserName",
+                                        "deptName",
+                                        "deptFullName",
+                                        "callNumber",
+                                        "otherHost",
+                                        "name",
+                                        "phone",
+                                        "sms",
+                                        "newName",
+                                        "nickName",
+                                        "number",
+                                        "userUri",
+                                        "userUUID",
+                                        "ACCOUNT_ID",
+                                        "REAL_NAME",
+                                        "userName",
+                                        "userId",
+                                        "userID",
+                                        "translateText",
+                                        "domainIP",
+                                        "deviceID",
+                                        "RTC_USER_ID",
+                                        "id",
+                                        "participantSecureConfNum",
+                                        "accessCode",
+                                        "chairJoinUri",
+                                        "guestJoinUri",
+                                        "email",
+                                        "sensitiveWords",
+                                        "audienceJoinUri",
+                                        "coverPageUri",
+                                        "siteUrl",
+                                        "scheduler",
+                                        "invitor",
+                                        "scheduler",
+                                        "shadowImage",
+                                        "url",
+                                        "random",
+                                        "NAME ...... ",
+                                        "ow ...... ner",
+                                        "signature",
+                                        "url",
+                                        "joinUrl",
+                                        "event_url",
+                                        "domainUrl",
+                                        "backupIp",
+                                        "internalBackupIp",
+                                        "deptUUID",
+                                        "vmrName",
+                                        "moveToBCName",
+                                        "breakoutName",
+                                        "jwtToken",
+                                        "ALIAS_CN",
+                                        "ALIAS_EN",
+                                        "aliasCN",
+                                        "aliasEN",
+                                        "senderName",
+                                        "senderAliasCN",
+                                        "senderAliasEN",
+                                        "oldChairName",
+                                        "oldChairAliasCN",
+                                        "oldChairAliasEN",
+                                        "newChairName",
+                                        "siteName",
+                                        "newChairAliasCN",
+                                        "newChairAliasEN",
+                                        "askerName",
+                                        "askerAliasCN",
+                                        "askerAliasEN",
+                                        "inviteNumber",
+                                        "digitalAccount",
+                                        "digitalName",
+                                        "presenterAccount",
+                                        "presenterRealNameAccount",
+                                        "presenterName",
+                                        "localAuthInfo",
+                                        "localAuthAppId",
+                                        "account",
+                                        "pr ...... ",
+                                        "REAL_NAME_ACCOUNT",
+                                        "realNameAccount",
+                                        "confResourceName",
+                                        "jobNumber",
+                                        "invitorAliasCN",
+                                        "invitorAliasEN",
+                                        "confName",
+                                        "dialContent"};
 
 struct UrlRule {
     const char *marker;
@@ -78,12 +164,24 @@ constexpr UrlRule kUrlRules[] = {{"url: ", "http", ","}, {"\"openCustomPara", ":
 constexpr const char *kTokenKeys[] = {"confToken",        "token",        "tmpWsToken", "addressToken", "accessToken",
                                       "proxyAccessToken", "refreshToken", "authToken",  "tmpToken"};
 
-constexpr const char *kUsgAccountKeys[] = {
-    "name", "tokenIp", "ucloginAccount", "serviceAccount", "numberHA1", "companyId", "thirdAccount", "paidAccount",
-    "weChatName", "impu", "impi", "connectionAccount", "shadowImage", "authAccount", "address", "url", "result",
-    "responseBody", "signature", "url", "joinUrl", "event_url", "email", "phone", "deptName", "number",
-    "deptFullName", "activation_credential", "qr_code_url", "account", "jwtToken", "agent_id", "ios_wx_schema",
-    "android_wx_schema", "subject", "app_id"};
+constexpr const char *kUsgAccountKeys[] = {"name",           "tokenIp",
+                                           "ucloginAccount", "serviceAccount",
+                                           "numberHA1",      "companyId",
+                                           "thirdAccount",   "paidAccount",
+                                           "weChatName",     "impu",
+                                           "impi",           "connectionAccount",
+                                           "shadowImage",    "authAccount",
+                                           "address",        "url",
+                                           "result",         "responseBody",
+                                           "signature",      "url",
+                                           "joinUrl",        "event_url",
+                                           "email",          "phone",
+                                           "deptName",       "number",
+                                           "deptFullName",   "activation_credential",
+                                           "qr_code_url",    "account",
+                                           "jwtToken",       "agent_id",
+                                           "ios_wx_schema",  "android_wx_schema",
+                                           "subject",        "app_id"};
 
 // Key names ending in one of these words (any case) are masked like the lists above, wherever
 // they come from: "newPassword", "oldPwd", "ssoToken", "appSecret".

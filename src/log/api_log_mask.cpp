@@ -24,7 +24,9 @@ constexpr uint16_t kExactFlags = kExactPassword | kExactToken | kExactExtended |
 
 enum class KeyClass { None, Password, Token, Extended, Name, Participant };
 
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char Lower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 // Key names stored back to front, so one walk from a name's last character answers both "is it
 // this key" and "does it end in this key" in time linear in the name.
@@ -118,7 +120,9 @@ KeyClass Classify(const char *name, size_t length, Modules modules) {
     return KeyClass::None;
 }
 
-bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; }
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
 
 bool IsWordChar(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '-' ||

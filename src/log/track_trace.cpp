@@ -75,8 +75,7 @@ void Track_TraceLogStartBase(int32_t level, int32_t maxSizeKB, int32_t fileCount
     // Compression failures of the log library become dot-data events; registered on the
     // command thread like every other manager-side change.
     unified_track::UTThreadMgr::GetInstance().PushCmd(
-        std::function<void()>([] { LogStream::SetZipDataFuncCallback(&track_log_zip_error); }),
-        __PRETTY_FUNCTION__);
+        std::function<void()>([] { LogStream::SetZipDataFuncCallback(&track_log_zip_error); }), __PRETTY_FUNCTION__);
 }
 
 void Track_TraceUpdateLogParams(int32_t level, int32_t maxSizeKB, int32_t fileCount, const char *folder) {

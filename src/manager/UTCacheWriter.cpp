@@ -8,7 +8,9 @@
 
 namespace unified_track {
 
-CacheWriter::~CacheWriter() { Stop(kStopTimeoutMs); }
+CacheWriter::~CacheWriter() {
+    Stop(kStopTimeoutMs);
+}
 
 bool CacheWriter::Post(AddConfigCacheFunc add, Batch batch) noexcept {
     if (add == nullptr || !batch) return true;

@@ -43,8 +43,8 @@ private:
         std::mutex lock;
         std::condition_variable idle;
         std::deque<std::pair<AddConfigCacheFunc, Batch>> pending;  // guarded by lock
-        bool running = false;  // a thread takes work; guarded by lock
-        bool stopped = false;  // guarded by lock
+        bool running = false;                                      // a thread takes work; guarded by lock
+        bool stopped = false;                                      // guarded by lock
     };
     static void Run(const std::shared_ptr<State> &state);
 

@@ -14,14 +14,14 @@ constexpr char kMmrUrlPath[] = "v1/ops/das/mmr/report";
 // ---- packing ----
 constexpr uint64_t kDotFileDiscardBytes = 1048576;  // larger dot files are dropped, not packed
 constexpr char kMediaPathMark[] = "media";
-constexpr char kOldLayoutLevel[] = "dotdata";         // the older layout lacked sep + this level
+constexpr char kOldLayoutLevel[] = "dotdata";  // the older layout lacked sep + this level
 
 // ---- upload thread ----
 constexpr uint64_t kPackIntervalMs = 60000;
 constexpr uint32_t kNoCredentialsSleepMs = 1000;
 constexpr uint32_t kBackoffStartMs = 200;
 constexpr uint32_t kBackoffStepMs = 1000;
-constexpr uint32_t kBackoffGrowBelowMs = 60000;       // grows 1200, 2200, ... up to 60200
+constexpr uint32_t kBackoffGrowBelowMs = 60000;  // grows 1200, 2200, ... up to 60200
 constexpr size_t kMaxZipFilesPerFolder = 1000;
 constexpr uint32_t kReportEvery = 512;
 constexpr uint32_t kFileErrorDeleteAfter = 3;
@@ -35,9 +35,9 @@ constexpr int32_t kLocalFileError = -1;
 // Internal results of the upload steps.
 enum UploadResult : int {
     kUploadDone = 0,
-    kUploadUnreadable = 1,   // unreadable zip file, or a name without a folder part
-    kUploadRetryLater = 2,   // failed; the folder waits for the next pass
-    kUploadRejected = 3,     // server answer 400 or a local file error
+    kUploadUnreadable = 1,  // unreadable zip file, or a name without a folder part
+    kUploadRetryLater = 2,  // failed; the folder waits for the next pass
+    kUploadRejected = 3,    // server answer 400 or a local file error
     kUploadStopping = 4,
 };
 

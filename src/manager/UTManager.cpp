@@ -45,7 +45,9 @@ UTManager::~UTManager() {
     m_cacheWriter.Stop(CacheWriter::kStopTimeoutMs);
 }
 
-std::atomic<bool> &UTManager::UploadRunning() { return g_uploadRunning; }
+std::atomic<bool> &UTManager::UploadRunning() {
+    return g_uploadRunning;
+}
 
 OST_UT_RESULT UTManager::Init(const char *rootFolder) {
     UT_LOGI(kLogStartInit);
@@ -124,7 +126,9 @@ void *UTManager::UploadThreadEntry(void *) {
     return nullptr;
 }
 
-void UTManager::JoinUploadThread() { m_upload.Join(UploadRunning()); }
+void UTManager::JoinUploadThread() {
+    m_upload.Join(UploadRunning());
+}
 
 void UTManager::JoinUploadThreadIfAlive() {
     if (UTManager *manager = g_liveManager.load()) manager->JoinUploadThread();

@@ -146,8 +146,7 @@ public:
     OST_UT_RESULT DelDotData();
 
     // ---- packing (UTManagerPack.cpp) ----
-    void CompressDotFileToZip(RecursiveLock &fileLock, const std::string &zipFolder,
-                              const std::string &dotFile);
+    void CompressDotFileToZip(RecursiveLock &fileLock, const std::string &zipFolder, const std::string &dotFile);
     bool CompressMMRDotFileToZip();
     void CompressOldVersionFile();
     // Packs the user, media and MMR dot files, each under its own lock, in that order.

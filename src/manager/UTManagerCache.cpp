@@ -21,27 +21,32 @@ namespace unified_track {
 namespace {
 constexpr size_t kLogPathBufferSize = 260;
 
-void EraseNewlines(std::string &text) { text.erase(std::remove(text.begin(), text.end(), '\n'), text.end()); }
+void EraseNewlines(std::string &text) {
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+}
 }  // namespace
 
 OST_UT_RESULT UTManager::setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
-                                        DelConfigCacheFunc delFunc)
-{
+                                        DelConfigCacheFunc delFunc) {
     m_cacheHooks.Set(addFunc, queryFunc, delFunc);
     return UT_SUCCESS;
 }
 
-void UTManager::FillPublicSdkEntries(LumConfigCache *entries, size_t count)
-{
+void UTManager::FillPublicSdkEntries(LumConfigCache *entries, size_t count) {
     if (entries == nullptr || count < static_cast<size_t>(kPublicSdkEntryCount)) return;
     RecursiveGuard guard(ParamLock());
     const ParamFields &p = m_params.Locked();
     const std::pair<const char *, const std::string *> items[kPublicSdkEntryCount] = {
-        {kKeyPublicSdkParamUuid, &p.uuid},           {kKeyPublicSdkParamAccount, &p.account},
-        {kKeyPublicSdkParamCloudusgIp, &p.cloudusgIp}, {kKeyPublicSdkParamSbcIp, &p.sbcIp},
-        {kKeyPublicSdkParamReserve1, &p.reserve1},   {kKeyPublicSdkParamReserve2, &p.reserve2},
-        {kKeyPublicSdkParamReserve3, &p.reserve3},   {kKeyPublicSdkParamReserve4, &p.reserve4},
-        {kKeyPublicSdkParamReserve5, &p.reserve5},   {kKeyPublicSdkParamReserves, &p.reserves},
+        {kKeyPublicSdkParamUuid, &p.uuid},
+        {kKeyPublicSdkParamAccount, &p.account},
+        {kKeyPublicSdkParamCloudusgIp, &p.cloudusgIp},
+        {kKeyPublicSdkParamSbcIp, &p.sbcIp},
+        {kKeyPublicSdkParamReserve1, &p.reserve1},
+        {kKeyPublicSdkParamReserve2, &p.reserve2},
+        {kKeyPublicSdkParamReserve3, &p.reserve3},
+        {kKeyPublicSdkParamReserve4, &p.reserve4},
+        {kKeyPublicSdkParamReserve5, &p.reserve5},
+        {kKeyPublicSdkParamReserves, &p.reserves},
     };
     for (int32_t i = 0; i < kPublicSdkEntryCount; ++i) {
         entries[i].reserved = 0;
@@ -50,8 +55,7 @@ void UTManager::FillPublicSdkEntries(LumConfigCache *entries, size_t count)
     }
 }
 
-bool UTManager::PersistPublicSdkParams()
-{
+bool UTManager::PersistPublicSdkParams() {
     // Released by whichever of this thread and the writer lets it go last.
     std::shared_ptr<std::vector<LumConfigCache>> entries;
     try {
@@ -68,8 +72,7 @@ bool UTManager::PersistPublicSdkParams()
     return true;
 }
 
-bool UTManager::AddCacheData(const std::string &key, const std::string &value)
-{
+bool UTManager::AddCacheData(const std::string &key, const std::string &value) {
     AddConfigCacheFunc add = m_cacheHooks.Add();
     if (add == nullptr) {
         UT_LOGE("AddConfigCache is null");
@@ -86,8 +89,7 @@ bool UTManager::AddCacheData(const std::string &key, const std::string &value)
     return true;
 }
 
-bool UTManager::QueryCacheData(const std::string &key, std::string &value)
-{
+bool UTManager::QueryCacheData(const std::string &key, std::string &value) {
     LumConfigCache entry;
     entry.key = key;
     int32_t count = 1;
@@ -103,8 +105,7 @@ bool UTManager::QueryCacheData(const std::string &key, std::string &value)
     return true;
 }
 
-void UTManager::GetCacheConfigSDKParamsFromDb()
-{
+void UTManager::GetCacheConfigSDKParamsFromDb() {
     RecursiveGuard guard(ParamLock());
     ParamFields &p = m_params.Locked();
     // Without the uuid the cache holds nothing of this host; everything stays as it was.
@@ -121,8 +122,7 @@ void UTManager::GetCacheConfigSDKParamsFromDb()
     BuildReserves();
 }
 
-OST_UT_RESULT UTManager::DelUserInfo()
-{
+OST_UT_RESULT UTManager::DelUserInfo() {
     DelConfigCacheFunc del = m_cacheHooks.Del();
     if (del == nullptr) {
         UT_LOGE("DelConfigFunc is null.");
@@ -135,8 +135,7 @@ OST_UT_RESULT UTManager::DelUserInfo()
     return UT_SUCCESS;
 }
 
-void UTManager::TryCopyErrorDotFileToLog(const std::string &filePath)
-{
+void UTManager::TryCopyErrorDotFileToLog(const std::string &filePath) {
     QueryConfigCacheFunc query = m_cacheHooks.Query();
     AddConfigCacheFunc add = m_cacheHooks.Add();
     if (query == nullptr || add == nullptr) {

@@ -17,20 +17,17 @@ namespace unified_track {
 namespace {
 constexpr int32_t kAppendFailed = -1;
 
-std::string FolderOf(const std::string &path)
-{
+std::string FolderOf(const std::string &path) {
     size_t pos = path.find_last_of(kPathSep);
     return pos == std::string::npos ? path : path.substr(0, pos);
 }
 
-void ReportClean(int32_t errorCode, int32_t length)
-{
+void ReportClean(int32_t errorCode, int32_t length) {
     track_dotdata_delete_file("", kCleanReportFileType, errorCode, "", length);
 }
 }  // namespace
 
-int32_t UTManager::AddDataToFile(const std::string &path, const std::string &data)
-{
+int32_t UTManager::AddDataToFile(const std::string &path, const std::string &data) {
     if (data.empty()) return 0;
     // One open(O_APPEND)+write+close: the record lands whole at the end of the file, or not at
     // all (a short write is cut back), and the file is owner-only.
@@ -51,8 +48,7 @@ int32_t UTManager::AddDataToFile(const std::string &path, const std::string &dat
     return length > INT32_MAX ? INT32_MAX : static_cast<int32_t>(length);
 }
 
-int UTManager::CheckAndMakeDirByFilePath(const std::string &path)
-{
+int UTManager::CheckAndMakeDirByFilePath(const std::string &path) {
     std::string folder = FolderOf(path);
     std::string masked = MiddleMask(folder);
     UT_LOGE("%s", masked.c_str());
@@ -63,8 +59,7 @@ int UTManager::CheckAndMakeDirByFilePath(const std::string &path)
     return 0;
 }
 
-bool UTManager::DeleteFileResult(const std::string &path)
-{
+bool UTManager::DeleteFileResult(const std::string &path) {
     int removed = PAL_Remove(path.c_str());
     if (PAL_IsFileExist(path.c_str()) == 0) return true;
     if (removed == 0) {
@@ -75,8 +70,7 @@ bool UTManager::DeleteFileResult(const std::string &path)
     return false;
 }
 
-void UTManager::CleanDotFileContent(RecursiveLock &fileLock, const std::string &path)
-{
+void UTManager::CleanDotFileContent(RecursiveLock &fileLock, const std::string &path) {
     RecursiveGuard guard(fileLock);
     if (DeleteFileResult(path)) return;
 
@@ -109,8 +103,7 @@ void UTManager::CleanDotFileContent(RecursiveLock &fileLock, const std::string &
     }
 }
 
-void UTManager::RmFolderFile(const std::string &folder)
-{
+void UTManager::RmFolderFile(const std::string &folder) {
     if (folder.empty()) return;
     std::vector<std::string> names;
     int count = PAL_ScanDir(folder.c_str(), &names, [](const PAL_DirEntry &entry) {
@@ -124,8 +117,7 @@ void UTManager::RmFolderFile(const std::string &folder)
     }
 }
 
-OST_UT_RESULT UTManager::DelDotData()
-{
+OST_UT_RESULT UTManager::DelDotData() {
     // The upload thread packs and posts under these locks; holding all three keeps it from
     // packing a file that is being removed (order: user, media, MMR).
     RecursiveGuard userGuard(UserFileLock());

@@ -20,7 +20,9 @@ using namespace media;
 
 namespace {
 // The terminal IP never reaches a record in full.
-std::string FilterTerminalIp(const std::string &ip) { return LogStream::FilterWord(ip, kTerminalIpFilterRule); }
+std::string FilterTerminalIp(const std::string &ip) {
+    return LogStream::FilterWord(ip, kTerminalIpFilterRule);
+}
 
 // The parameters of one media line, read under the parameter lock.
 MediaLineParams SnapshotMediaParams(UTManager &mgr, const ContextSpecialParam &record) {

@@ -21,14 +21,19 @@ namespace unified_track {
 namespace {
 using ParamGuard = RecursiveGuard;
 
-std::string Text(const char *text) { return text == nullptr ? std::string() : std::string(text); }
-const char *BoolText(bool value) { return value ? "true" : "false"; }
+std::string Text(const char *text) {
+    return text == nullptr ? std::string() : std::string(text);
+}
+const char *BoolText(bool value) {
+    return value ? "true" : "false";
+}
 
-void EraseNewlines(std::string &text) { text.erase(std::remove(text.begin(), text.end(), '\n'), text.end()); }
+void EraseNewlines(std::string &text) {
+    text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
+}
 }  // namespace
 
-void UTManager::PackAllDotFilesForUpload()
-{
+void UTManager::PackAllDotFilesForUpload() {
     if (!IsInited()) return;  // no folders yet, so nothing was collected
     {
         RecursiveGuard guard(UserFileLock());
@@ -44,8 +49,7 @@ void UTManager::PackAllDotFilesForUpload()
     }
 }
 
-OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param)
-{
+OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param) {
     UT_LOGI("start ConfigUploadParam");
     if (param == nullptr) return UT_FAILED;
 
@@ -66,8 +70,7 @@ OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param)
     proxy.proxyPort = param->proxyPort;
     int ret = strcpy_s(proxy.proxyAddr, sizeof(proxy.proxyAddr), param->proxyAddr ? param->proxyAddr : "");
     ret += strcpy_s(proxy.proxyUser, sizeof(proxy.proxyUser), param->proxyUser ? param->proxyUser : "");
-    ret += strcpy_s(proxy.proxyPassword, sizeof(proxy.proxyPassword),
-                    param->proxyPassword ? param->proxyPassword : "");
+    ret += strcpy_s(proxy.proxyPassword, sizeof(proxy.proxyPassword), param->proxyPassword ? param->proxyPassword : "");
     if (ret != 0) UT_LOGI(UT_SECURE_ERR_D, ret);
     if (proxy.proxyAddr[0] == '\0') {
         p.m_uploadParam.proxy.blob.clear();  // no proxy
@@ -83,13 +86,12 @@ OST_UT_RESULT UTManager::ConfigUploadParam(const tagUTTransferParam *param)
         UT_LOGI("token setted upload user track");
         PackAllDotFilesForUpload();
     }
-    UT_LOGI("update upload param, token is %s, serverAddr: [%s]",
-            p.m_uploadParam.token.empty() ? "empty" : "setted", MiddleMask(p.m_uploadParam.serverAddr).c_str());
+    UT_LOGI("update upload param, token is %s, serverAddr: [%s]", p.m_uploadParam.token.empty() ? "empty" : "setted",
+            MiddleMask(p.m_uploadParam.serverAddr).c_str());
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::ConfigCustomParam(bool upload)
-{
+OST_UT_RESULT UTManager::ConfigCustomParam(bool upload) {
     UT_LOGI("upload = %s", BoolText(upload));
     // The parameter lock makes the first-configuration test and its effect one step when two
     // host threads configure at once.
@@ -117,8 +119,7 @@ OST_UT_RESULT UTManager::ConfigCustomParam(bool upload)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::ConfigDotSwitch(bool open)
-{
+OST_UT_RESULT UTManager::ConfigDotSwitch(bool open) {
     UT_LOGI("bOpen = %s", BoolText(open));
     // The effective switch is derived from two switches that different threads set; the store
     // derives it under one small lock so a concurrent ConfigCustomParam cannot leave it stale.
@@ -126,15 +127,13 @@ OST_UT_RESULT UTManager::ConfigDotSwitch(bool open)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::SetMeetingSDKDotSwitch(bool open)
-{
+OST_UT_RESULT UTManager::SetMeetingSDKDotSwitch(bool open) {
     UT_LOGI("isOpen = %s", BoolText(open));
     m_params.SetMeetingSdkSwitch(open);
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::ConfigPublicSdkParam(const tagUTPublicSdkParam *param)
-{
+OST_UT_RESULT UTManager::ConfigPublicSdkParam(const tagUTPublicSdkParam *param) {
     if (param == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
     ParamFields &p = m_params.Locked();
@@ -162,8 +161,7 @@ OST_UT_RESULT UTManager::ConfigPublicSdkParam(const tagUTPublicSdkParam *param)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::ClearConfigPublicSdkParam()
-{
+OST_UT_RESULT UTManager::ClearConfigPublicSdkParam() {
     UT_LOGI("clear");
     LumConfigCache entries[kPublicSdkEntryCount];
     {
@@ -183,8 +181,7 @@ OST_UT_RESULT UTManager::ClearConfigPublicSdkParam()
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::ConfigContextPublicParam(const tagUTContextPublicParam *param)
-{
+OST_UT_RESULT UTManager::ConfigContextPublicParam(const tagUTContextPublicParam *param) {
     if (param == nullptr) return UT_FAILED;
     UT_LOGI("IN");
     const char *const texts[14] = {param->context1,  param->context2,  param->context3,  param->context4,
@@ -197,8 +194,7 @@ OST_UT_RESULT UTManager::ConfigContextPublicParam(const tagUTContextPublicParam 
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::ConfigBrioContextPublicParam(const tagUTBrioContextPublicParam *param)
-{
+OST_UT_RESULT UTManager::ConfigBrioContextPublicParam(const tagUTBrioContextPublicParam *param) {
     const uint64_t start = PAL_GetSystemTime();
     if (param == nullptr || param->context15 == nullptr) return UT_FAILED;
     const char *const texts[14] = {param->context1,  param->context2,  param->context3,  param->context4,
@@ -224,8 +220,7 @@ OST_UT_RESULT UTManager::ConfigBrioContextPublicParam(const tagUTBrioContextPubl
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::SetConfInfo(const tagUTConfInfoParam *param)
-{
+OST_UT_RESULT UTManager::SetConfInfo(const tagUTConfInfoParam *param) {
     if (param == nullptr) {
         UT_LOGE("pConfInfo is null");
         return UT_FAILED;
@@ -239,8 +234,7 @@ OST_UT_RESULT UTManager::SetConfInfo(const tagUTConfInfoParam *param)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::SetParticipantInfo(const tagUTParticipantInfo *param)
-{
+OST_UT_RESULT UTManager::SetParticipantInfo(const tagUTParticipantInfo *param) {
     if (param == nullptr) return UT_FAILED;
     std::string participantId = Text(param->participantId);
     UT_LOGI("M%uT%u, participantId(%s)", param->mNumber, param->tNumber, participantId.c_str());
@@ -252,8 +246,7 @@ OST_UT_RESULT UTManager::SetParticipantInfo(const tagUTParticipantInfo *param)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::SetStunInfo(const char *address, uint16_t port)
-{
+OST_UT_RESULT UTManager::SetStunInfo(const char *address, uint16_t port) {
     if (address == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
     ParamFields &p = m_params.Locked();
@@ -262,8 +255,7 @@ OST_UT_RESULT UTManager::SetStunInfo(const char *address, uint16_t port)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::UpdateOpsAddress(const char *address, bool isProxyOff)
-{
+OST_UT_RESULT UTManager::UpdateOpsAddress(const char *address, bool isProxyOff) {
     if (address == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
     ParamFields &p = m_params.Locked();
@@ -274,8 +266,7 @@ OST_UT_RESULT UTManager::UpdateOpsAddress(const char *address, bool isProxyOff)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::UpdateAccessDesc(const char *desc)
-{
+OST_UT_RESULT UTManager::UpdateAccessDesc(const char *desc) {
     if (desc == nullptr) return UT_FAILED;
     UT_LOGI("desc: %s", desc);
     ParamGuard guard(ParamLock());
@@ -285,8 +276,7 @@ OST_UT_RESULT UTManager::UpdateAccessDesc(const char *desc)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::SetCertInfo(const tagUTCertInfo *param)
-{
+OST_UT_RESULT UTManager::SetCertInfo(const tagUTCertInfo *param) {
     if (param == nullptr) return UT_FAILED;
     size_t length = strnlen(param->certInfo, sizeof(param->certInfo));
     if (length == sizeof(param->certInfo)) {
@@ -301,8 +291,7 @@ OST_UT_RESULT UTManager::SetCertInfo(const tagUTCertInfo *param)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::GetCertInfo(tagUTCertInfo *param)
-{
+OST_UT_RESULT UTManager::GetCertInfo(tagUTCertInfo *param) {
     if (param == nullptr) return UT_FAILED;
     ParamGuard guard(ParamLock());
     ParamFields &p = m_params.Locked();
@@ -312,8 +301,7 @@ OST_UT_RESULT UTManager::GetCertInfo(tagUTCertInfo *param)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::GetVersion(char *buffer, int32_t size)
-{
+OST_UT_RESULT UTManager::GetVersion(char *buffer, int32_t size) {
     if (buffer == nullptr || size <= 0) {
         UT_LOGE(UT_SECURE_ERR_D, -1);
         return UT_SUCCESS;
@@ -325,16 +313,19 @@ OST_UT_RESULT UTManager::GetVersion(char *buffer, int32_t size)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::SetTerminalType(const std::string &terminalType)
-{
+OST_UT_RESULT UTManager::SetTerminalType(const std::string &terminalType) {
     ParamGuard guard(ParamLock());
     ParamFields &p = m_params.Locked();
     p.m_terminalType = terminalType;
     return UT_SUCCESS;
 }
 
-void UTManager::BuildReserves() { m_params.BuildReserves(); }
+void UTManager::BuildReserves() {
+    m_params.BuildReserves();
+}
 
-UpLoadParam UTManager::GetUploadParamCopy() { return m_params.UploadParam(); }
+UpLoadParam UTManager::GetUploadParamCopy() {
+    return m_params.UploadParam();
+}
 
 }  // namespace unified_track

@@ -4,8 +4,7 @@
 
 namespace unified_track {
 
-OST_UT_RESULT UTManager::RecordUtcTimeByLogin(uint64_t serverUtcMs)
-{
+OST_UT_RESULT UTManager::RecordUtcTimeByLogin(uint64_t serverUtcMs) {
     uint64_t serverTime = 0;
     int64_t baseTime = 0;
     m_time.RecordLogin(serverUtcMs, &serverTime, &baseTime);
@@ -15,8 +14,7 @@ OST_UT_RESULT UTManager::RecordUtcTimeByLogin(uint64_t serverUtcMs)
     return UT_SUCCESS;
 }
 
-OST_UT_RESULT UTManager::GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint64_t *baseTime)
-{
+OST_UT_RESULT UTManager::GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint64_t *baseTime) {
     if (serverTime == nullptr || baseTime == nullptr) {
         UT_LOGE("pUtcTime or pBaseTime is null!");
         return UT_FAILED;
@@ -27,6 +25,8 @@ OST_UT_RESULT UTManager::GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint6
     return UT_SUCCESS;
 }
 
-std::string UTManager::GetDiffTimeStamp(uint64_t captureTime) { return m_time.DiffTimeStamp(captureTime); }
+std::string UTManager::GetDiffTimeStamp(uint64_t captureTime) {
+    return m_time.DiffTimeStamp(captureTime);
+}
 
 }  // namespace unified_track

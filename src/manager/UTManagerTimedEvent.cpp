@@ -17,15 +17,13 @@ namespace unified_track {
 namespace {
 using ParamGuard = RecursiveGuard;
 
-size_t FinishedCount(EventTrack &event)
-{
+size_t FinishedCount(EventTrack &event) {
     MutexLock guard(event.finishedLock);
     return event.finished.size();
 }
 }  // namespace
 
-OST_UT_RESULT UTManager::StartEvent(const std::string &eventName)
-{
+OST_UT_RESULT UTManager::StartEvent(const std::string &eventName) {
     ParamGuard guard(ParamLock());
     if (!IsInited()) {
         UT_LOGE("start event while not inited");
@@ -35,8 +33,7 @@ OST_UT_RESULT UTManager::StartEvent(const std::string &eventName)
     return UT_SUCCESS;
 }
 
-void UTManager::AddSubEvent(const std::string &eventName, const ContextSubEventParam &param)
-{
+void UTManager::AddSubEvent(const std::string &eventName, const ContextSubEventParam &param) {
     ParamGuard guard(ParamLock());
     if (!IsInited()) {
         UT_LOGE("start event while not inited");
@@ -57,8 +54,7 @@ void UTManager::AddSubEvent(const std::string &eventName, const ContextSubEventP
         it->second = param.time;
         return;
     }
-    uint64_t duration =
-        param.time >= it->second ? param.time - it->second : std::numeric_limits<uint64_t>::max();
+    uint64_t duration = param.time >= it->second ? param.time - it->second : std::numeric_limits<uint64_t>::max();
     {
         MutexLock finishedGuard(event->finishedLock);
         event->finished.emplace_back(param.name, duration);
@@ -66,8 +62,7 @@ void UTManager::AddSubEvent(const std::string &eventName, const ContextSubEventP
     event->running.erase(it);
 }
 
-void UTManager::FinishEvent(const std::string &eventName, ContextSpecialParam param)
-{
+void UTManager::FinishEvent(const std::string &eventName, ContextSpecialParam param) {
     ParamGuard guard(ParamLock());
     if (!IsInited()) {
         UT_LOGE("finish event while not inited");
@@ -107,8 +102,7 @@ void UTManager::FinishEvent(const std::string &eventName, ContextSpecialParam pa
     DoAddUserTrack(param);
 }
 
-std::string UTManager::BuildSubEventJson(const std::shared_ptr<EventTrack> &event, const std::string &text)
-{
+std::string UTManager::BuildSubEventJson(const std::shared_ptr<EventTrack> &event, const std::string &text) {
     if (!event) return std::string();
     Json::CharReaderBuilder readerBuilder;
     readerBuilder["collectComments"] = true;

@@ -23,7 +23,9 @@ namespace unified_track {
 namespace {
 
 // Lets the transport abort a request in flight as soon as the library stops.
-bool UploadShouldStop() { return !UTManager::UploadRunning().load() || UTThreadMgr::IsStopped(); }
+bool UploadShouldStop() {
+    return !UTManager::UploadRunning().load() || UTThreadMgr::IsStopped();
+}
 
 bool IsSep(char c) {
 #ifdef _WIN32
@@ -84,9 +86,7 @@ void UTManager::RemoveStalePackFiles() {
 }
 
 void UTManager::PackOnTimer() {
-    auto due = [](uint64_t last, uint64_t now) {
-        return last != 0 && (now > last + kPackIntervalMs || now < last);
-    };
+    auto due = [](uint64_t last, uint64_t now) { return last != 0 && (now > last + kPackIntervalMs || now < last); };
     for (DotKind kind : {DotKind::kUser, DotKind::kMedia, DotKind::kMmr}) {
         const uint64_t now = PAL_GetSystemTime();
         if (!due(m_files.LastPack(kind), now)) continue;
@@ -204,8 +204,8 @@ int UTManager::UploadTrack(const std::string &zipPath, const std::string &urlPat
     if (!UTUploader::WasAcknowledged(BodyDigestHex(buffer.get(), static_cast<size_t>(length)))) {
         const UploadSnapshot snapshot = TakeUploadSnapshot();
         UTUploader uploader(snapshot.param);
-        const int32_t code = uploader.upload(buffer.get(), static_cast<uint32_t>(length), urlPath,
-                                             snapshot.userAgent, snapshot.uuid);
+        const int32_t code =
+            uploader.upload(buffer.get(), static_cast<uint32_t>(length), urlPath, snapshot.userAgent, snapshot.uuid);
         buffer.reset();
         if (code != kHttpOk) return UploadFailedProcess(zipPath, code);
     }

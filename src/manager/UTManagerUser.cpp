@@ -18,16 +18,14 @@ using ParamGuard = RecursiveGuard;
 // largest file a pack takes, and the records already in it would be discarded with it.
 constexpr size_t kOverfillingText = kMaxRecordBytes - static_cast<size_t>(kUserDotFilePackSize);
 
-bool WouldOverfill(const std::string &file, size_t textBytes)
-{
+bool WouldOverfill(const std::string &file, size_t textBytes) {
     if (textBytes <= kOverfillingText) return false;
     uint64_t size = 0;
     return PAL_GetFileSize(file.c_str(), &size) == 0 && size + textBytes > kMaxRecordBytes;
 }
 }  // namespace
 
-void UTManager::AddUserTrack(const ContextSpecialParam &param)
-{
+void UTManager::AddUserTrack(const ContextSpecialParam &param) {
     if (!m_params.DotSwitch()) return;
     ParamGuard guard(ParamLock());
     if (!IsInited()) {
@@ -39,8 +37,7 @@ void UTManager::AddUserTrack(const ContextSpecialParam &param)
     }
 }
 
-OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
-{
+OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param) {
     const uint64_t start = PAL_GetSystemTime();
     if (!m_params.DotSwitch() ||
         (!m_params.MeetingSdkSwitch() && PAL_StriCmp(param.eventId.c_str(), kBlockedEventId) == 0)) {
@@ -81,8 +78,7 @@ OST_UT_RESULT UTManager::DoAddUserTrack(const ContextSpecialParam &param)
     return UT_SUCCESS;
 }
 
-std::string UTManager::BuildUserLine(const ContextSpecialParam &param)
-{
+std::string UTManager::BuildUserLine(const ContextSpecialParam &param) {
     ParamGuard guard(ParamLock());
     const ParamFields &p = m_params.Locked();
     if (p.uuid.empty()) GetCacheConfigSDKParamsFromDb();
@@ -126,8 +122,7 @@ std::string UTManager::BuildUserLine(const ContextSpecialParam &param)
     return line;
 }
 
-OST_UT_RESULT UTManager::FlushUserCache()
-{
+OST_UT_RESULT UTManager::FlushUserCache() {
     if (!m_params.DotSwitch()) return UT_DOT_SWITCH_OFF;
     ParamGuard guard(ParamLock());
     RecursiveGuard fileGuard(UserFileLock());

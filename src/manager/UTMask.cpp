@@ -18,24 +18,21 @@ std::string MaskRange(const std::string &text, size_t from, size_t to)  // [from
 }
 }  // namespace
 
-std::string MiddleMask(const std::string &text)
-{
+std::string MiddleMask(const std::string &text) {
     std::u16string units = StringHelper::UTF8ToWstring(text);
     if (units.size() <= 2 * kMiddleKeep) return text;
     for (size_t i = kMiddleKeep; i + kMiddleKeep < units.size(); ++i) units[i] = u'*';
     return StringHelper::WstringToUTF8(units);
 }
 
-std::string LastFourMask(const std::string &text)
-{
+std::string LastFourMask(const std::string &text) {
     std::u16string units = StringHelper::UTF8ToWstring(text);
     if (units.size() < kLastFour) return text;
     for (size_t i = units.size() - kLastFour; i < units.size(); ++i) units[i] = u'*';
     return StringHelper::WstringToUTF8(units);
 }
 
-std::string AllButFirstMask(const std::string &text)
-{
+std::string AllButFirstMask(const std::string &text) {
     if (text.empty()) return text;
     return MaskRange(text, 1, std::string::npos);
 }

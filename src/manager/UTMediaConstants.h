@@ -32,9 +32,9 @@ constexpr uint32_t kCorpAppIdCfgItem = 57;
 constexpr uint32_t kCorpAppIdCfgSize = 640;
 
 constexpr size_t kTrackReservesSize = 512;
-#define UT_MEDIA_TRACK_RESERVES_FMT                                                             \
-    "{\"deviceId\":\"%s\",\"mNumber\":%u,\"participantId\":\"%s\",\"tNumber\":%u,"             \
-    "\"terminalIp\":\"%s\",\"osName\":\"%s\",\"trackVersion\":\"%s\",\"appVersion\":\"%s\","   \
+#define UT_MEDIA_TRACK_RESERVES_FMT                                                          \
+    "{\"deviceId\":\"%s\",\"mNumber\":%u,\"participantId\":\"%s\",\"tNumber\":%u,"           \
+    "\"terminalIp\":\"%s\",\"osName\":\"%s\",\"trackVersion\":\"%s\",\"appVersion\":\"%s\"," \
     "\"terminalType\":\"%s\"}"
 // FilterWord rule for the terminal IP inside the track reserves.
 constexpr int kTerminalIpFilterRule = 3;

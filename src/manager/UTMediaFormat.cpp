@@ -12,7 +12,9 @@
 namespace unified_track {
 namespace media {
 
-std::string Dash(const std::string &text) { return text.empty() ? std::string(kDash) : text; }
+std::string Dash(const std::string &text) {
+    return text.empty() ? std::string(kDash) : text;
+}
 
 bool IsAcceptedEventId(const std::string &eventId) {
     for (const char *id : kAcceptedEventIds) {
@@ -69,9 +71,9 @@ std::string BuildMediaLine(const ContextSpecialParam &record, const std::string 
 
 std::string FormatTrackReserves(const TrackReservesParams &p, int *formatResult) {
     char buffer[kTrackReservesSize] = {0};
-    int ret = sprintf_s(buffer, sizeof(buffer), UT_MEDIA_TRACK_RESERVES_FMT, p.deviceId.c_str(),
-                        p.mNumber, p.participantId.c_str(), p.tNumber, p.terminalIp.c_str(),
-                        p.osName.c_str(), kTrackVersion, p.appVersion.c_str(), p.terminalType.c_str());
+    int ret = sprintf_s(buffer, sizeof(buffer), UT_MEDIA_TRACK_RESERVES_FMT, p.deviceId.c_str(), p.mNumber,
+                        p.participantId.c_str(), p.tNumber, p.terminalIp.c_str(), p.osName.c_str(), kTrackVersion,
+                        p.appVersion.c_str(), p.terminalType.c_str());
     if (formatResult != nullptr) *formatResult = ret;
     if (ret < 1) return std::string();
     return std::string(buffer);
@@ -132,8 +134,8 @@ void StrAppaendInt(std::string &text, uint64_t number) {
     char buffer[kShowInfoNumberSize] = {0};
     int ret = sprintf_s(buffer, sizeof(buffer), ",\"%" PRIu64 "\"", number);
     if (ret < 0) {
-        DoLog("native_sdk", LOG_ERROR, 0, kLogNameStrAppendInt, kMediaDotDataFile, __LINE__,
-              UT_SECURE_ERR_U, static_cast<unsigned>(ret));
+        DoLog("native_sdk", LOG_ERROR, 0, kLogNameStrAppendInt, kMediaDotDataFile, __LINE__, UT_SECURE_ERR_U,
+              static_cast<unsigned>(ret));
         return;
     }
     text += buffer;

@@ -51,7 +51,7 @@ constexpr const char *kLogTextTooLong = "text too long, refused (limit %zu bytes
 constexpr const char *kLogRecordTooLong = "record too long, dropped: %zu bytes";
 constexpr int32_t kUserDotFilePackSize = 9216;  // pack once the user dot file is longer than this
 constexpr const char *kZipFileMark = ".gz";
-constexpr int32_t kCleanReportFileType = 1;       // track_dotdata_delete_file: dot file
+constexpr int32_t kCleanReportFileType = 1;  // track_dotdata_delete_file: dot file
 constexpr int32_t kCleanReportSuccess = 1;
 constexpr int32_t kCleanReportFailure = 2;
 

@@ -18,8 +18,7 @@ namespace {
 std::atomic<UTThreadMgr *> g_liveThreadMgr{nullptr};
 }  // namespace
 
-ThreadExec::ThreadExec(std::string name, std::function<OST_UT_RESULT()> func,
-                       std::promise<OST_UT_RESULT> promise)
+ThreadExec::ThreadExec(std::string name, std::function<OST_UT_RESULT()> func, std::promise<OST_UT_RESULT> promise)
     : ThreadExecInterface(std::move(name)), m_func(std::move(func)), m_promise(std::move(promise)) {}
 
 void ThreadExec::Execute() {
@@ -37,7 +36,9 @@ void ThreadExec::Execute() {
 ThreadNoRetExec::ThreadNoRetExec(std::string name, std::function<void()> func)
     : ThreadExecInterface(std::move(name)), m_func(std::move(func)) {}
 
-void ThreadNoRetExec::Execute() { m_func(); }
+void ThreadNoRetExec::Execute() {
+    m_func();
+}
 
 UTThreadMgr &UTThreadMgr::GetInstance() {
     static UTThreadMgr instance;
@@ -139,9 +140,13 @@ void UTThreadMgr::Stop() {
     m_cond.notify_all();
 }
 
-bool UTThreadMgr::IsStopped() { return s_stop.load(); }
+bool UTThreadMgr::IsStopped() {
+    return s_stop.load();
+}
 
-uint64_t UTThreadMgr::CommandThreadId() { return s_threadId.load(); }
+uint64_t UTThreadMgr::CommandThreadId() {
+    return s_threadId.load();
+}
 
 size_t UTThreadMgr::PendingCount() {
     std::lock_guard<std::mutex> lock(m_mutex);
@@ -180,4 +185,6 @@ void UTThreadMgr::ThreadProc() {
 
 // Library unload (dlclose): runs before the library's static destructors, so both threads are
 // gone before the queue, the manager and the locks are destroyed.
-__attribute__((destructor)) static void UnifiedTrackUnload() { unified_track::UTThreadMgr::ShutdownThreads(); }
+__attribute__((destructor)) static void UnifiedTrackUnload() {
+    unified_track::UTThreadMgr::ShutdownThreads();
+}

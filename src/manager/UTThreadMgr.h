@@ -73,8 +73,8 @@ private:
     void ThreadProc();
     void StopAndJoin();
 
-    std::mutex m_mutex;                                        // guards m_queue
-    std::list<std::shared_ptr<ThreadExecInterface>> m_queue;   // guarded by m_mutex
+    std::mutex m_mutex;                                       // guards m_queue
+    std::list<std::shared_ptr<ThreadExecInterface>> m_queue;  // guarded by m_mutex
     std::condition_variable m_cond;
     std::thread m_thread;  // joined at unload, never detached
 

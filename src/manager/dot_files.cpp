@@ -20,15 +20,24 @@ std::string JoinPath(const std::string &folder, const char *name) {
 }
 }  // namespace
 
-RecursiveLock &DotFiles::UserLock() { return g_userFileLock; }
-RecursiveLock &DotFiles::MediaLock() { return g_mediaFileLock; }
-RecursiveLock &DotFiles::MmrLock() { return g_mmrFileLock; }
+RecursiveLock &DotFiles::UserLock() {
+    return g_userFileLock;
+}
+RecursiveLock &DotFiles::MediaLock() {
+    return g_mediaFileLock;
+}
+RecursiveLock &DotFiles::MmrLock() {
+    return g_mmrFileLock;
+}
 
 RecursiveLock &DotFiles::LockOf(DotKind kind) {
     switch (kind) {
-        case DotKind::kUser: return UserLock();
-        case DotKind::kMedia: return MediaLock();
-        case DotKind::kMmr: break;
+        case DotKind::kUser:
+            return UserLock();
+        case DotKind::kMedia:
+            return MediaLock();
+        case DotKind::kMmr:
+            break;
     }
     return MmrLock();
 }
@@ -43,8 +52,12 @@ void DotFiles::SetRoot(const std::string &root) {
     m_dotFiles[Index(DotKind::kMmr)] = JoinPath(root, kMmrDotFileName);
 }
 
-const std::string &DotFiles::DotFile(DotKind kind) const { return m_dotFiles[Index(kind)]; }
-const std::string &DotFiles::ZipFolder(DotKind kind) const { return m_zipFolders[Index(kind)]; }
+const std::string &DotFiles::DotFile(DotKind kind) const {
+    return m_dotFiles[Index(kind)];
+}
+const std::string &DotFiles::ZipFolder(DotKind kind) const {
+    return m_zipFolders[Index(kind)];
+}
 
 std::string DotFiles::PackUuid(const std::string *fresh) {
     MutexLock guard(m_packUuidLock);

@@ -7,7 +7,9 @@ namespace unified_track {
 // Namespace-scope lifetime: made at load, destroyed after the threads that use it are joined.
 RecursiveLock ParamStore::s_lock;
 
-RecursiveLock &ParamStore::Lock() { return s_lock; }
+RecursiveLock &ParamStore::Lock() {
+    return s_lock;
+}
 
 void ParamStore::BuildReserves() {
     RecursiveGuard guard(Lock());

@@ -39,11 +39,11 @@ struct ParamFields {
 
 // The switches as one value, for restoring a known state.
 struct SwitchState {
-    bool dot = true;           // effective: upload && app
+    bool dot = true;  // effective: upload && app
     bool upload = false;
     bool app = false;
     bool meetingSdk = false;
-    bool uploadSet = false;    // ConfigCustomParam has been called once
+    bool uploadSet = false;  // ConfigCustomParam has been called once
     bool contextConfigured = false;
 };
 

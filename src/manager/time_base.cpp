@@ -65,9 +65,9 @@ std::string TimeBase::DiffTimeStamp(uint64_t captureTime) {
     int absOffset = std::abs(offset);
 
     char buffer[kTimeStampBufferSize] = {};
-    int written = sprintf_s(buffer, sizeof(buffer), "%d-%02d-%02d %02d:%02d:%02d.%03d %c%02d%02d",
-                            local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min,
-                            local.tm_sec, static_cast<int>(micros / 1000), sign, absOffset / 60, absOffset % 60);
+    int written = sprintf_s(buffer, sizeof(buffer), "%d-%02d-%02d %02d:%02d:%02d.%03d %c%02d%02d", local.tm_year + 1900,
+                            local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                            static_cast<int>(micros / 1000), sign, absOffset / 60, absOffset % 60);
     if (written <= 0) {
         UT_LOGE(UT_SECURE_ERR_U, static_cast<unsigned>(written));
         return std::string();

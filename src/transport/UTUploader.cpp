@@ -43,8 +43,8 @@ static_assert(sizeof(tagUploadNotifyRecord) == 908, "notify record layout");
 std::mutex g_requestIdLock;
 std::map<std::string, std::string> g_requestIds;  // guarded by g_requestIdLock
 // Digests of bodies answered 200, oldest first; bounded by kMaxAcknowledged.
-std::set<std::string> g_acknowledged;             // guarded by g_requestIdLock
-std::deque<std::string> g_acknowledgedOrder;      // guarded by g_requestIdLock
+std::set<std::string> g_acknowledged;         // guarded by g_requestIdLock
+std::deque<std::string> g_acknowledgedOrder;  // guarded by g_requestIdLock
 
 void RememberAcknowledged(const std::string &digest) {
     if (!g_acknowledged.insert(digest).second) return;
@@ -108,13 +108,12 @@ void UTUploader::ClearRequestIds() {
     g_acknowledgedOrder.clear();
 }
 
-int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string &urlPath,
-                           const std::string &userAgent, const std::string &uuid) {
+int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string &urlPath, const std::string &userAgent,
+                           const std::string &uuid) {
     const UpLoadParam &p = m_param;
     if (data == nullptr || dataLen == 0 || (p.token.empty() && p.jwtToken.empty()) || p.serverAddr.empty()) {
-        UT_LOGI(kLogUploadSkipped,
-                static_cast<unsigned>(reinterpret_cast<uintptr_t>(data) & 0xFFFFu), static_cast<int>(dataLen),
-                p.token.empty() ? 1 : 0, p.serverAddr.empty() ? 1 : 0);
+        UT_LOGI(kLogUploadSkipped, static_cast<unsigned>(reinterpret_cast<uintptr_t>(data) & 0xFFFFu),
+                static_cast<int>(dataLen), p.token.empty() ? 1 : 0, p.serverAddr.empty() ? 1 : 0);
         return 0;
     }
     const std::string digest = BodyDigestHex(data, dataLen);
@@ -209,7 +208,7 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
             // Bodies deleted by the retry policy never succeed; their entries must not pile up.
             if (g_requestIds.size() > UTUploader::kMaxAcknowledged) {
                 g_requestIds.erase(g_requestIds.begin() != g_requestIds.find(digest) ? g_requestIds.begin()
-                                                                                   : std::next(g_requestIds.begin()));
+                                                                                     : std::next(g_requestIds.begin()));
             }
         }
     }
@@ -220,9 +219,8 @@ int32_t UTUploader::upload(const void *data, uint32_t dataLen, const std::string
         (void)OstRunGlobalCfgCallback(kCfgItemUploadNotify, &record, sizeof record);
     }
     const int32_t responseCode = request->responseCode;
-    UT_LOGI(kLogUploadResult,
-            responseCode == kResponseOk ? "success" : "failed", responseCode, request->requestId, ret, digest.c_str(),
-            dataLen);
+    UT_LOGI(kLogUploadResult, responseCode == kResponseOk ? "success" : "failed", responseCode, request->requestId, ret,
+            digest.c_str(), dataLen);
     PAL_MemFreeSetNullD(reinterpret_cast<void **>(&request->responseHeaders));
     PAL_MemFreeSetNullD(reinterpret_cast<void **>(&request->responseBody));
     return responseCode;

@@ -18,8 +18,8 @@ public:
 
     // urlPath is the path after the host without a leading "/"; userAgent and uuid are the
     // values of "User-Agent" and "X-User-Uuid".
-    int32_t upload(const void *data, uint32_t dataLen, const std::string &urlPath,
-                   const std::string &userAgent, const std::string &uuid);
+    int32_t upload(const void *data, uint32_t dataLen, const std::string &urlPath, const std::string &userAgent,
+                   const std::string &uuid);
 
     // The request identifiers kept for bodies whose last attempt failed in the transport,
     // keyed by the hex SHA-256 of the body (at most kMaxAcknowledged of them).

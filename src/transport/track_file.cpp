@@ -155,8 +155,7 @@ std::string GetZipFilePathName(const std::string &zipFolder) {
     return path;
 }
 
-bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const std::string &uuid,
-             int32_t &errorCode) {
+bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const std::string &uuid, int32_t &errorCode) {
     if (dotFilePath.empty() || zipPath.empty()) {
         errorCode = kZipErrPathMissing;
         return false;

@@ -25,8 +25,7 @@ std::string ReplaceInvalidUtf8(const char *data, size_t len);
 // Packs a user or media dot file as {"data": <file>, "user": <uuid>}. errorCode (start it at 0)
 // receives a ZipErrorCode on failure, or 2003 on a success that needed the narrow path. A failed
 // pack leaves no file behind.
-bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const std::string &uuid,
-             int32_t &errorCode);
+bool zipFile(const std::string &dotFilePath, const std::string &zipPath, const std::string &uuid, int32_t &errorCode);
 
 // Packs the MMR dot file as a JSON array: "[", the records without their last ",", "]".
 bool zipMMRFile(const std::string &dotFilePath, const std::string &zipPath);

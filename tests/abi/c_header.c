@@ -9,16 +9,15 @@
 
 static int failures = 0;
 
-#define CHECK(cond)                                                   \
-    do {                                                              \
-        if (!(cond)) {                                                \
+#define CHECK(cond)                                                            \
+    do {                                                                       \
+        if (!(cond)) {                                                         \
             fprintf(stderr, "%s:%d: failed: %s\n", __FILE__, __LINE__, #cond); \
-            ++failures;                                               \
-        }                                                             \
+            ++failures;                                                        \
+        }                                                                      \
     } while (0)
 
-int main(void)
-{
+int main(void) {
     char base[] = "/tmp/ut_abi_c_XXXXXX";
     char logPath[128];
     char dataPath[128];

@@ -11,10 +11,11 @@
 typedef uint32_t (*InitFn)(uint32_t, uint32_t, uint32_t, const char *, const char *);
 typedef uint32_t (*UninitFn)(void);
 
-static void *Nothing(void *arg) { return arg; }
+static void *Nothing(void *arg) {
+    return arg;
+}
 
-static int ThreadCount(void)
-{
+static int ThreadCount(void) {
     int n = 0;
     DIR *d = opendir("/proc/self/task");
     struct dirent *e;
@@ -26,8 +27,7 @@ static int ThreadCount(void)
     return n;
 }
 
-int main(void)
-{
+int main(void) {
     char base[] = "/tmp/ut_abi_dl_XXXXXX";
     char logPath[128];
     char dataPath[128];

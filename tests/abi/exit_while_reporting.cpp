@@ -42,7 +42,9 @@ int32_t HoldingQuery(const char *, LumConfigCache *, int32_t *) {
     return kNotFound;
 }
 
-void Release() { g_released.store(true); }
+void Release() {
+    g_released.store(true);
+}
 
 void AddEvent(const char *name, const std::string &arg4) {
     tagUTContextSpecialParam event = {"2", name, nullptr, nullptr, arg4.c_str(), 0, 0};

@@ -32,8 +32,8 @@ protected:
         std::vector<std::string> lines = Lines();
         if (lines.empty()) return std::string();
         EXPECT_EQ(lines.size(), 1u);
-        const std::string head = std::string("[") + TrackApiLog::ModuleName(from) + "]------>[" +
-                                 TrackApiLog::ModuleName(to) + "]: ";
+        const std::string head =
+            std::string("[") + TrackApiLog::ModuleName(from) + "]------>[" + TrackApiLog::ModuleName(to) + "]: ";
         EXPECT_EQ(lines[0].compare(0, head.size(), head), 0) << lines[0];
         return lines[0].substr(head.size());
     }
@@ -59,25 +59,21 @@ TEST_F(ApiLog, LineFormatModuleAndNames) {
 }
 
 TEST_F(ApiLog, ConferenceControlMasksNamesIdsPasswordsAndTokens) {
-    const std::string in =
-        R"({"name":"Alexander Smith","password":"p@ss","participantID":"abcdef123456",)"
-        R"("confToken":"tok12345","id":12345,"msg":"a\b"})";
-    EXPECT_EQ(Logged(1, 2, in),
-              R"({"name":"**************h","password":" ...... ","participantID":"a********456",)"
-              R"("confToken":"*******5","id":*****,"msg":"ab"})");
+    const std::string in = R"({"name":"Alexander Smith","password":"p@ss","participantID":"abcdef123456",)"
+                           R"("confToken":"tok12345","id":12345,"msg":"a\b"})";
+    EXPECT_EQ(Logged(1, 2, in), R"({"name":"**************h","password":" ...... ","participantID":"a********456",)"
+                                R"("confToken":"*******5","id":*****,"msg":"ab"})");
     // Keys are matched by their ending and case-sensitively.
     EXPECT_EQ(Logged(3, 1, R"({"userName":"Bob","Name":"Al","confPwd":"1"})"),
               R"({"userName":"***","Name":"Al","confPwd":" ...... "})");
 }
 
 TEST_F(ApiLog, GatewayMasksAccountsPasswordsTokensAndExtendedFields) {
-    const std::string in =
-        R"({"name":"bob","impi":"sip:1234@ims.example.com","pwd":"x1",)"
-        R"("authToken":"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd",)"
-        R"("extendedField":"{\"a\":{\"b\":1}}","n":1})";
-    EXPECT_EQ(Logged(6, 3, in),
-              R"({"name":"***","impi":"***********************m","pwd":" ...... ",)"
-              R"("authToken":"ABCDEFGHIJK****************************d", ...... ","n":1})");
+    const std::string in = R"({"name":"bob","impi":"sip:1234@ims.example.com","pwd":"x1",)"
+                           R"("authToken":"ABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789abcd",)"
+                           R"("extendedField":"{\"a\":{\"b\":1}}","n":1})";
+    EXPECT_EQ(Logged(6, 3, in), R"({"name":"***","impi":"***********************m","pwd":" ...... ",)"
+                                R"("authToken":"ABCDEFGHIJK****************************d", ...... ","n":1})");
 }
 
 TEST_F(ApiLog, OtherModulesKeepNamesButNotPasswordsTokensExtendedFieldsOrUrls) {
@@ -94,8 +90,7 @@ TEST_F(ApiLog, OtherModulesKeepNamesButNotPasswordsTokensExtendedFieldsOrUrls) {
 TEST_F(ApiLog, TokensOfFortyCharactersKeepTheirFirstEleven) {
     const std::string t39 = "0123456789abcdefghijklmnopqrstuvwxyzABC";
     const std::string t40 = t39 + "D";
-    EXPECT_EQ(Logged(2, 3, "{\"accessToken\":\"" + t39 + "\"}"),
-              "{\"accessToken\":\"" + std::string(38, '*') + "C\"}");
+    EXPECT_EQ(Logged(2, 3, "{\"accessToken\":\"" + t39 + "\"}"), "{\"accessToken\":\"" + std::string(38, '*') + "C\"}");
     EXPECT_EQ(Logged(2, 3, "{\"accessToken\":\"" + t40 + "\"}"),
               "{\"accessToken\":\"0123456789a" + std::string(28, '*') + "D\"}");
     // An empty token does not stop the masking of a later one.
@@ -103,8 +98,8 @@ TEST_F(ApiLog, TokensOfFortyCharactersKeepTheirFirstEleven) {
 }
 
 TEST_F(ApiLog, NoiseIsDropped) {
-    for (const char *noise : {"", "HeartBeat", "x PONG", "voice_data", "RealTimeSubtitleNotify", "a<conf_pass>1",
-                              "<confpwd>"}) {
+    for (const char *noise :
+         {"", "HeartBeat", "x PONG", "voice_data", "RealTimeSubtitleNotify", "a<conf_pass>1", "<confpwd>"}) {
         EXPECT_EQ(Logged(2, 3, noise), "") << noise;
     }
     for (const char *kept : {"HeartBeat JOIN_LIVE_WEBINAR", "RealTimeSubtitleNotify Subscribe", "heartbeat pong"}) {

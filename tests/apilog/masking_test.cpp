@@ -21,8 +21,8 @@ struct Shape {
     const char *name;
     int32_t from;
     int32_t to;
-    std::string text;                 // "$S" stands for the secret
-    std::vector<std::string> kept;    // must still be in the line
+    std::string text;               // "$S" stands for the secret
+    std::vector<std::string> kept;  // must still be in the line
     std::string secret = "Xq7RwZt2Lm";
 };
 
@@ -68,19 +68,37 @@ protected:
 TEST_F(ApiLogMasking, EverySecretShapeIsMaskedAndTheTextAroundItStays) {
     const std::vector<Shape> shapes = {
         // A key word ending a value must not make the next key's name the masked "value".
-        {"value is a key word", kCms, kUi, R"({"loginType":"account","password":"$S","n":1})",
+        {"value is a key word",
+         kCms,
+         kUi,
+         R"({"loginType":"account","password":"$S","n":1})",
          {R"("loginType":"account")", R"("password":")", R"(","n":1})"}},
-        {"value is a list word", kCms, kRtc, R"({"clientType":"Android","confPwd":"$S"})",
+        {"value is a list word",
+         kCms,
+         kRtc,
+         R"({"clientType":"Android","confPwd":"$S"})",
          {R"("clientType":"Android","confPwd":")"}},
-        {"token type then token", kUi, kRtc, R"({"tokenType":"token","refreshToken":"$S"})",
+        {"token type then token",
+         kUi,
+         kRtc,
+         R"({"tokenType":"token","refreshToken":"$S"})",
          {R"("tokenType":"token","refreshToken":")"}},
         // Escapes inside the value, and JSON escaped inside strings at any depth.
         {"escaped quote in value", kRtc, kUi, R"({"pwd":"ab\"$S","x":2})", {R"({"pwd":")", R"(","x":2})"}},
-        {"gateway answer", kUi, kRtc, R"({"responseBody":"{\"accessToken\":\"$S\",\"expires\":3600}"})",
+        {"gateway answer",
+         kUi,
+         kRtc,
+         R"({"responseBody":"{\"accessToken\":\"$S\",\"expires\":3600}"})",
          {R"({"responseBody":"{\"accessToken\":\")", R"(\",\"expires\":3600}"})"}},
-        {"gateway answer from USG", kUsg, kUi, R"({"responseBody":"{\"accessToken\":\"$S\"}","code":0})",
+        {"gateway answer from USG",
+         kUsg,
+         kUi,
+         R"({"responseBody":"{\"accessToken\":\"$S\"}","code":0})",
          {R"({"responseBody":")", R"(","code":0})"}},
-        {"doubly escaped", kLum, kRtc, R"({"a":"{\"b\":\"{\\\"password\\\":\\\"$S\\\"}\"}","z":1})",
+        {"doubly escaped",
+         kLum,
+         kRtc,
+         R"({"a":"{\"b\":\"{\\\"password\\\":\\\"$S\\\"}\"}","z":1})",
          {R"({"a":"{\"b\":\"{\\\"password\\\":\\\")", R"("z":1})"}},
         // Values of every type.
         {"object value", kUi, kRtc, R"({"password":{"v":"$S","w":[1,2]},"next":1})", {R"("next":1})"}},
@@ -94,7 +112,10 @@ TEST_F(ApiLogMasking, EverySecretShapeIsMaskedAndTheTextAroundItStays) {
         {"capitalised key", kUi, kRtc, R"({"Password":"$S"})", {R"({"Password":")"}},
         {"upper-case token key", kSbc, kWs, R"({"ACCESSTOKEN":"$S"})", {R"({"ACCESSTOKEN":")"}},
         {"SBC to WS password", kSbc, kWs, R"({"confPwd":"$S"})", {R"({"confPwd":")"}},
-        {"names ending in a secret word", kUi, kRtc, R"({"newPassword":"$S","ssoToken":"$S","appSecret":"$S"})",
+        {"names ending in a secret word",
+         kUi,
+         kRtc,
+         R"({"newPassword":"$S","ssoToken":"$S","appSecret":"$S"})",
          {R"("ssoToken":")", R"("appSecret":")"}},
         // key=value text.
         {"query string", kUi, kRtc, "GET /join?pwd=$S&x=1 HTTP/1.1", {"GET /join?pwd=", "&x=1 HTTP/1.1"}},
@@ -108,7 +129,10 @@ TEST_F(ApiLogMasking, EverySecretShapeIsMaskedAndTheTextAroundItStays) {
         {"CMS name", kCms, kUi, R"({"userName":"$S","title":"Weekly"})", {R"({"userName":")"}},
         {"USG account", kUsg, kRtc, R"({"impi":"$S@ims","other":"x"})", {R"("other":"x")"}},
         {"extended field", kUi, kRtc, R"({"extendedField":{"k":"$S"},"z":2})", {R"(,"z":2})"}},
-        {"long token keeps its head only", kUi, kRtc, R"({"accessToken":"eyJhbGciOiJ$S$S$S$S$S"})",
+        {"long token keeps its head only",
+         kUi,
+         kRtc,
+         R"({"accessToken":"eyJhbGciOiJ$S$S$S$S$S"})",
          {R"({"accessToken":"eyJhbGciOiJ)"}},
     };
     for (const Shape &shape : shapes) {

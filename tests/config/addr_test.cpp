@@ -42,8 +42,8 @@ protected:
 };
 
 TEST_F(AddrTest, GuaranteedAddressesTakeFourIpsAndRefuseNames) {
-    EXPECT_EQ(SetGuaranteedIpAddressesList(
-                  "192.0.2.1:8443;192.0.2.2;conf.example.net;192.0.2.3;192.0.2.4;192.0.2.5"), 0u);
+    EXPECT_EQ(SetGuaranteedIpAddressesList("192.0.2.1:8443;192.0.2.2;conf.example.net;192.0.2.3;192.0.2.4;192.0.2.5"),
+              0u);
     std::vector<tagADDR_INFO> addrs{{"stale", 1}};
     GetLocalRegionAddrListByServer("", addrs);  // used even without a server URL
     EXPECT_EQ(Flat(addrs), (P{{"192.0.2.1", 8443}, {"192.0.2.2", 443}, {"192.0.2.3", 443}, {"192.0.2.4", 443}}));
@@ -65,7 +65,7 @@ TEST_F(AddrTest, GuaranteedPiecesAreCheckedOneByOne) {
     EXPECT_EQ(SetGuaranteedIpAddressesList(nullptr), 1u);
     EXPECT_TRUE(log_.Contains("param is null"));
     GetLocalRegionAddrListByServer("x", addrs);
-    EXPECT_EQ(addrs.size(), 4u);  // the refused null kept the list
+    EXPECT_EQ(addrs.size(), 4u);                      // the refused null kept the list
     EXPECT_EQ(SetGuaranteedIpAddressesList(""), 0u);  // an empty text empties it
     std::vector<tagADDR_INFO> none;
     GetLocalRegionAddrListByServer("", none);
@@ -140,9 +140,12 @@ TEST_F(AddrTest, FilePortsAndBadFiles) {
         const char *ip;
         int32_t port;
     } cases[] = {
-        {"192.0.2.1:0", "192.0.2.1", 443},       {"192.0.2.1:-8", "192.0.2.1", 443},
-        {"192.0.2.1:65536", "192.0.2.1", 443},   {"192.0.2.1:abc", "192.0.2.1", 443},
-        {"[2001:db8::1]:5061", "2001:db8::1", 5061}, {"2001:db8::1", "2001:db8::1", 443},
+        {"192.0.2.1:0", "192.0.2.1", 443},
+        {"192.0.2.1:-8", "192.0.2.1", 443},
+        {"192.0.2.1:65536", "192.0.2.1", 443},
+        {"192.0.2.1:abc", "192.0.2.1", 443},
+        {"[2001:db8::1]:5061", "2001:db8::1", 5061},
+        {"2001:db8::1", "2001:db8::1", 443},
         {"conf.example.net:80", "conf.example.net", 80},
     };
     for (const Case &c : cases) {

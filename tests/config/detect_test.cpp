@@ -6,7 +6,8 @@ namespace {
 using namespace ut_test;
 
 std::string Node(const std::string &type, const std::string &proto, const std::string &extra = "") {
-    return "{\"serviceType\":\"" + type + "\",\"protocol\":\"" + proto + "\",\"domain\":\"d.example.com\"" + extra + "}";
+    return "{\"serviceType\":\"" + type + "\",\"protocol\":\"" + proto + "\",\"domain\":\"d.example.com\"" + extra +
+           "}";
 }
 
 class DetectTest : public ConfigTest {};

@@ -62,9 +62,22 @@ void DnsResponder::Serve() {
         std::memset(&out[8], 0, 4);
         if (mode == Mode::Answer) {
             uint32_t a = address_.load();
-            const uint8_t rr[] = {0xC0, 0x0C, 0, 1, 0, 1, 0, 0, 0, 60, 0, 4,
-                                  static_cast<uint8_t>(a >> 24), static_cast<uint8_t>(a >> 16),
-                                  static_cast<uint8_t>(a >> 8), static_cast<uint8_t>(a)};
+            const uint8_t rr[] = {0xC0,
+                                  0x0C,
+                                  0,
+                                  1,
+                                  0,
+                                  1,
+                                  0,
+                                  0,
+                                  0,
+                                  60,
+                                  0,
+                                  4,
+                                  static_cast<uint8_t>(a >> 24),
+                                  static_cast<uint8_t>(a >> 16),
+                                  static_cast<uint8_t>(a >> 8),
+                                  static_cast<uint8_t>(a)};
             out.insert(out.end(), rr, rr + sizeof(rr));
         }
         ::sendto(fd_, out.data(), out.size(), 0, reinterpret_cast<sockaddr *>(&from), fromLen);

@@ -18,7 +18,9 @@ public:
     DnsResponder &operator=(const DnsResponder &) = delete;
 
     void SetMode(Mode mode) { mode_.store(mode); }
-    void SetAddress(uint8_t a, uint8_t b, uint8_t c, uint8_t d) { address_.store((a << 24) | (b << 16) | (c << 8) | d); }
+    void SetAddress(uint8_t a, uint8_t b, uint8_t c, uint8_t d) {
+        address_.store((a << 24) | (b << 16) | (c << 8) | d);
+    }
     uint16_t Port() const { return port_; }
     std::string Server() const { return "127.0.0.1:" + std::to_string(port_); }
     int Queries() const { return queries_.load(); }

@@ -20,8 +20,8 @@ protected:
         auto &st = unified_track::config::State();
         std::lock_guard<std::recursive_mutex> a(st.guaranteedLock);
         std::lock_guard<std::recursive_mutex> b(st.configLock);
-        auto *rec = unified_track::config::FindDomainRecord(
-            guaranteed ? st.guaranteedDomainIpList : st.domainIpList, host);
+        auto *rec =
+            unified_track::config::FindDomainRecord(guaranteed ? st.guaranteedDomainIpList : st.domainIpList, host);
         return rec != nullptr ? rec->ips : "<none>";
     }
 };
@@ -38,7 +38,7 @@ TEST_F(DnsListTest, SetListGivesAtMostFourAddresses) {
     EXPECT_EQ(five.back(), "192.0.2.1");
     V v6;
     EXPECT_EQ(DnsGetIpFromSetList("v6.example.com", v6), 0u);
-    EXPECT_EQ(v6, (V{"[2001:db8::1]", "[2001:db8::2]"}));  // the empty piece is no address
+    EXPECT_EQ(v6, (V{"[2001:db8::1]", "[2001:db8::2]"}));     // the empty piece is no address
     EXPECT_EQ(DnsGetIpFromSetList("H.example.com", v6), 1u);  // exact, case-sensitive
     EXPECT_EQ(DnsGetIpFromSetList(nullptr, v6), 1u);
     EXPECT_EQ(DnsGetIpFromSetList("", v6), 1u);
@@ -49,7 +49,8 @@ TEST_F(DnsListTest, SetListGivesAtMostFourAddresses) {
 
 TEST_F(DnsListTest, BufferPrefersTheGuaranteedListWithoutReadingTheFile) {
     Guarantee({{"g.example.com", "198.51.100.1"}});
-    Write("sdkDomainIp.json", DomainIpJson({{"g.example.com", "203.0.113.1"}, {"f.example.com", "203.0.113.2;2001:db8::5"}}));
+    Write("sdkDomainIp.json",
+          DomainIpJson({{"g.example.com", "203.0.113.1"}, {"f.example.com", "203.0.113.2;2001:db8::5"}}));
     V ips{"old"};
     EXPECT_EQ(DnsGetIpFromBuffer("g.example.com", ips), 0u);
     EXPECT_EQ(ips, (V{"old", "198.51.100.1"}));
@@ -109,7 +110,8 @@ TEST_F(DnsListTest, AdjustMovesTheConnectedAddressFirst) {
 
 TEST_F(DnsListTest, AdjustKeepsAListThatWouldOverflow) {
     std::string stored;
-    for (int i = 0; stored.size() + 16 < 511; ++i) stored += (i ? ";" : "") + std::string("198.51.100.") + std::to_string(i % 250);
+    for (int i = 0; stored.size() + 16 < 511; ++i)
+        stored += (i ? ";" : "") + std::string("198.51.100.") + std::to_string(i % 250);
     Guarantee({{"h", stored}});
     EXPECT_EQ(DnsAdjustIpList("h", "203.0.113.254"), 0u);
     std::string after = StoredIps(true, "h");

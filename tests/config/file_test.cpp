@@ -10,10 +10,10 @@
 namespace {
 
 using namespace ut_test;
-using unified_track::config::ReadConfigFile;
-using unified_track::config::UtilReadFile;
 using unified_track::config::ConfigText;
+using unified_track::config::ReadConfigFile;
 using unified_track::config::State;
+using unified_track::config::UtilReadFile;
 
 std::string StoredPath() {
     std::lock_guard<std::recursive_mutex> lock(State().configLock);
@@ -157,8 +157,8 @@ TEST_F(DomainIpFileTest, EmptyArrayStoresAnEightByteBlock) {
 }
 
 TEST_F(DomainIpFileTest, BadFilesLeaveTheListEmpty) {
-    const char *bad[] = {"not json", "[1,2]", "{\"Domains\":{}}", "{\"Domains\":\"x\"}", "\"str\"",
-                         "{\"Domains\":[1,\"a\",null,[]]}"};
+    const char *bad[] = {
+        "not json", "[1,2]", "{\"Domains\":{}}", "{\"Domains\":\"x\"}", "\"str\"", "{\"Domains\":[1,\"a\",null,[]]}"};
     for (const char *content : bad) {
         Write("sdkDomainIp.json", content);
         std::lock_guard<std::recursive_mutex> lock(State().configLock);

@@ -88,8 +88,10 @@ TEST(DnsSeam, RecordsCarryTheAddressInBytesFourToSeven) {
     EXPECT_EQ(raw[7], 2);
     EXPECT_EQ(raw[19], 0);
     count = 0;
-    EXPECT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, records, &count, &extra, 0), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
-    EXPECT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, nullptr, &count, &extra, 0), static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+    EXPECT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, records, &count, &extra, 0),
+              static_cast<uint32_t>(UT_DNS_ERR_PARAM));
+    EXPECT_EQ(ZSP_NETB_DnsGetIpBySynResolve("h", 0, nullptr, &count, &extra, 0),
+              static_cast<uint32_t>(UT_DNS_ERR_PARAM));
 }
 
 TEST(CaresResolver, DefaultResolverFindsLocalhostAndLiterals) {

@@ -25,7 +25,9 @@ namespace {
 
 constexpr char kStoredId[] = "Kp4RwT8zLq2NvB6xHd9JmC3fYs7Ge";
 
-unsigned LowBits(DotdataFunc f) { return static_cast<unsigned>(reinterpret_cast<uintptr_t>(f) & 0xFFFFu); }
+unsigned LowBits(DotdataFunc f) {
+    return static_cast<unsigned>(reinterpret_cast<uintptr_t>(f) & 0xFFFFu);
+}
 
 int32_t Check(const std::string &appId) {
     int32_t isBrio = -1;
@@ -33,7 +35,9 @@ int32_t Check(const std::string &appId) {
     return isBrio;
 }
 
-bool IsEmptyDir(const std::string &path) { return fs::is_directory(path) && fs::is_empty(path); }
+bool IsEmptyDir(const std::string &path) {
+    return fs::is_directory(path) && fs::is_empty(path);
+}
 
 std::string ReadAll(const std::string &path) {
     std::ifstream in(path, std::ios::binary);
@@ -178,8 +182,8 @@ TEST(CheckAppId, OnlySuiteIdentifiersRegisterTheDotDataCallback) {
     std::string oneByteOff = kStoredId;
     oneByteOff[13] = 'x';
     const std::string longer = std::string(kStoredId) + "A";
-    for (const std::string &id : {oneByteOff, longer, std::string(kStoredId).substr(0, 28), std::string("brioMeeting"),
-                                  std::string("")})
+    for (const std::string &id :
+         {oneByteOff, longer, std::string(kStoredId).substr(0, 28), std::string("brioMeeting"), std::string("")})
         EXPECT_EQ(Check(id), 0) << id;
     EXPECT_EQ(LogStream::GetDotdataFuncCallback(), nullptr);
     EXPECT_EQ(capture.CountPrefix("start, "), 0u);

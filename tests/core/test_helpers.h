@@ -25,7 +25,9 @@ inline void Async(std::function<void()> f, const std::string &name = "_test_asyn
     unified_track::UTThreadMgr::GetInstance().PushCmd(std::move(f), name);
 }
 // Waits for every command queued so far.
-inline void Drain() { Sync([] { return kOk; }, "_test_drain"); }
+inline void Drain() {
+    Sync([] { return kOk; }, "_test_drain");
+}
 
 // Exact-text views over the shared log capture.
 class LogCapture {
@@ -50,7 +52,9 @@ private:
 };
 
 // Polls `cond` until it holds or five seconds have passed (a bound, not a timing assertion).
-inline bool WaitFor(const std::function<bool()> &cond) { return ut_test::WaitUntil(cond, 5); }
+inline bool WaitFor(const std::function<bool()> &cond) {
+    return ut_test::WaitUntil(cond, 5);
+}
 
 inline int ThreadCount() {
     namespace fs = std::filesystem;
@@ -72,6 +76,8 @@ inline std::string FolderOfLength(const std::string &base, size_t total) {
     return path;
 }
 
-inline bool ThreadAlive(uint64_t tid) { return std::filesystem::exists("/proc/self/task/" + std::to_string(tid)); }
+inline bool ThreadAlive(uint64_t tid) {
+    return std::filesystem::exists("/proc/self/task/" + std::to_string(tid));
+}
 
 }  // namespace ut_core_test

@@ -64,8 +64,10 @@ TEST(CommandThread, PushesFromManyThreadsAllRunOncePerThreadInOrder) {
     for (int t = 0; t < kThreads; ++t) {
         pushers.emplace_back([&seen, t] {
             for (int i = 0; i < kPerThread; ++i) {
-                if (i % 50 == 49) Sync([&seen, t, i] { return seen[t].push_back(i), kOk; });
-                else Async([&seen, t, i] { seen[t].push_back(i); });
+                if (i % 50 == 49)
+                    Sync([&seen, t, i] { return seen[t].push_back(i), kOk; });
+                else
+                    Async([&seen, t, i] { seen[t].push_back(i); });
             }
         });
     }

@@ -30,7 +30,6 @@ inline const std::string &ZipFolderOf(DotKind kind) {
     return unified_track::UTManager::GetInstance().Files().ZipFolder(kind);
 }
 
-
 using unified_track::RecursiveLock;
 using unified_track::UTManager;
 
@@ -69,7 +68,9 @@ inline void WriteFile(const std::string &path, const std::string &bytes) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
-inline bool Exists(const std::string &path) { return std::filesystem::exists(path); }
+inline bool Exists(const std::string &path) {
+    return std::filesystem::exists(path);
+}
 
 // The sorted names in a folder; none when it is missing.
 inline std::vector<std::string> ListDir(const std::string &folder) {

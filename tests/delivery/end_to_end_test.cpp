@@ -90,8 +90,8 @@ TEST(EndToEnd, EventsReachTheCollectorAndLeftoversOfAnEarlierRunFollow) {
 
     auto reqs = server.Requests();
     ASSERT_EQ(2u, reqs.size());
-    std::vector<std::string> expected = {"earlier_event_0", "earlier_event_1", "earlier_event_2",
-                                         "now_event_0", "now_event_1", "now_event_2", "now_event_3", "now_event_4"};
+    std::vector<std::string> expected = {"earlier_event_0", "earlier_event_1", "earlier_event_2", "now_event_0",
+                                         "now_event_1",     "now_event_2",     "now_event_3",     "now_event_4"};
     std::vector<std::string> got;
     for (const auto &r : reqs) {
         ASSERT_TRUE(r.envelopeOk) << r.body;

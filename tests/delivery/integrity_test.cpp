@@ -83,13 +83,13 @@ TEST_F(IntegrityTest, InvalidUtf8BytesBecomeOneReplacementEachAndSwallowNothing)
         std::string raw, packed;
     };
     const Row rows[] = {
-        {"1|a\x80|b\n", "1|a" + fffd + "|b\n"},                        // stray continuation byte
-        {"2|tail\xe4|c\n", "2|tail" + fffd + "|c\n"},                  // lead byte before a separator
+        {"1|a\x80|b\n", "1|a" + fffd + "|b\n"},        // stray continuation byte
+        {"2|tail\xe4|c\n", "2|tail" + fffd + "|c\n"},  // lead byte before a separator
         {"3|\xe4\xb8\xad|\xf0\x9f\x98\x80|ok\n", "3|\xe4\xb8\xad|\xf0\x9f\x98\x80|ok\n"},  // valid stays
-        {"4|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|e\n",                // overlong, surrogate, > U+10FFFF
+        {"4|\xc0\xaf|\xed\xa0\x80|\xf4\x90\x80\x80|e\n",  // overlong, surrogate, > U+10FFFF
          "4|" + fffd + fffd + "|" + fffd + fffd + fffd + "|" + fffd + fffd + fffd + fffd + "|e\n"},
         {"5|\xff\xfe\n", "5|" + fffd + fffd + "\n"},
-        {"6|cut\xe4\xb8", "6|cut" + fffd + fffd},                       // cut at the end of the file
+        {"6|cut\xe4\xb8", "6|cut" + fffd + fffd},  // cut at the end of the file
     };
     std::string raw, packed;
     for (const Row &r : rows) {

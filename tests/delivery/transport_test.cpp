@@ -77,13 +77,13 @@ TEST_F(TransportTest, EveryHeaderGoesOnTheWireEvenWithAnEmptyValue) {
     const std::vector<std::string> lines[2] = {
         {"POST /v1/ops/client/report/product HTTP/1.1", "Content-Type: application/json", "X-Auth-token: tok",
          "Content-Encoding: gzip", "User-Agent: agent/1.0", "X-User-Uuid: uuid-1", "x-real-local-ip: 10.1.2.3",
-         "x-force-vpn: true", "x-access-type: inner", "x-real-client-ip: 10.9.9.9",
-         "X-JWT-Authorization: jwt-value"},
-        {"X-Auth-token:", "User-Agent:", "X-User-Uuid:", "x-real-local-ip:", "x-real-client-ip:",
-         "x-force-vpn: false", "x-access-type: outer", "X-JWT-Authorization: jwt-only"}};
+         "x-force-vpn: true", "x-access-type: inner", "x-real-client-ip: 10.9.9.9", "X-JWT-Authorization: jwt-value"},
+        {"X-Auth-token:", "User-Agent:", "X-User-Uuid:", "x-real-local-ip:", "x-real-client-ip:", "x-force-vpn: false",
+         "x-access-type: outer", "X-JWT-Authorization: jwt-only"}};
     for (size_t i = 0; i < 2; ++i) {
         for (const auto &line : lines[i])
-            EXPECT_NE(std::string::npos, ("\r\n" + heads[i]).find("\r\n" + line + "\r\n")) << line << " missing in\n" << heads[i];
+            EXPECT_NE(std::string::npos, ("\r\n" + heads[i]).find("\r\n" + line + "\r\n")) << line << " missing in\n"
+                                                                                           << heads[i];
         EXPECT_EQ(std::string::npos, heads[i].find("Expect:"));
     }
     const size_t id = heads[0].find("\r\nX-Request-ID: ");
@@ -156,7 +156,8 @@ protected:
         TransportTest::SetUp();
         fake_.emplace([this](tagOstHttpRequest *r, int32_t repeat) {
             Seen s{r->url, r->requestId, repeat, {}, r->connectTimeoutSec, r->totalTimeoutSec};
-            for (uint32_t i = 0; i < r->headerCount; ++i) s.headers.emplace_back(r->headers[i].name, r->headers[i].value);
+            for (uint32_t i = 0; i < r->headerCount; ++i)
+                s.headers.emplace_back(r->headers[i].name, r->headers[i].value);
             seen_.push_back(s);
             const int32_t ret = seen_.size() <= results_.size() ? results_[seen_.size() - 1] : 0;
             r->responseCode = ret == 0 ? 200 : 0;

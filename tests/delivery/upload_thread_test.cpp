@@ -29,7 +29,8 @@ protected:
         std::lock_guard<RecursiveLock> lock(UTManager::ParamLock());
         for (const auto &e : mgr().Caches().UserRecords()) {
             Json::Value v;
-            if (e.event == "ut_event_dotdata_delete_zip" && (std::istringstream(e.arg4) >> v) && v.isMember("deleteFileName"))
+            if (e.event == "ut_event_dotdata_delete_zip" && (std::istringstream(e.arg4) >> v) &&
+                v.isMember("deleteFileName"))
                 out.push_back(v);
         }
         return out;
@@ -122,7 +123,7 @@ TEST_F(UploadThreadTest, BadFilesAreRetriedThreeTimesWithoutHoldingUpGoodOnes) {
     WriteFile(User("1700000000001.gz"), "");                 // empty
     WriteFile(User("1700000000002.gz"), "not gzip at all");  // not gzip
     const std::string full = ut_test::GzipBytes(Envelope("cut"));
-    WriteFile(User("1700000000003.gz"), full.substr(0, full.size() / 2));               // truncated
+    WriteFile(User("1700000000003.gz"), full.substr(0, full.size() / 2));              // truncated
     ASSERT_EQ(0, ::symlink("/nonexistent/target", User("1700000000004.gz").c_str()));  // unreadable
     PutZip(ZipFolderOf(DotKind::kUser), "1700000000005.gz", "good");
     StartThread();
@@ -226,8 +227,8 @@ TEST_F(UploadThreadTest, ABodyTheServerTookIsNotSentAgainWhenItsFileCannotBeRemo
     EXPECT_EQ("new", reqs[1].envelope["data"].asString());
     // The failed removal is logged with folders masked and the file name kept.
     const std::string masked = LogStream::FilterWord(zip, LOG_FILTER_PATH);
-    EXPECT_EQ(1u, log.Count("remove zip file failed!, zip:[" + masked + "], ret:-1, lastErrno:" +
-                            std::to_string(EACCES) + ", count:0"));
+    EXPECT_EQ(1u, log.Count("remove zip file failed!, zip:[" + masked +
+                            "], ret:-1, lastErrno:" + std::to_string(EACCES) + ", count:0"));
 }
 
 TEST_F(UploadThreadTest, StoppingAbortsARequestInFlightAndKeepsTheFile) {

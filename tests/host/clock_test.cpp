@@ -41,9 +41,15 @@ TEST(ManualClockTest, SleepEndsOnlyWhenTimePassesItsEndOrOnWake) {
 TEST(TimeZoneTest, OffsetsWestOfUtcAndDaylightSavingApart) {
     constexpr int64_t kJan2024 = 1705320000;  // 2024-01-15 12:00 UTC
     constexpr int64_t kJul2024 = 1719835200;  // 2024-07-01 12:00 UTC
-    struct Row { const char *zone; int64_t at; int minutesWest, dst; };
-    const Row rows[] = {{"Asia/Kolkata", kJul2024, -330, 0}, {"America/Sao_Paulo", kJan2024, 180, 0},
-                        {"Europe/Berlin", kJul2024, -60, 1}, {"Europe/Berlin", kJan2024, -60, 0}};
+    struct Row {
+        const char *zone;
+        int64_t at;
+        int minutesWest, dst;
+    };
+    const Row rows[] = {{"Asia/Kolkata", kJul2024, -330, 0},
+                        {"America/Sao_Paulo", kJan2024, 180, 0},
+                        {"Europe/Berlin", kJul2024, -60, 1},
+                        {"Europe/Berlin", kJan2024, -60, 0}};
     ManualClock clock(0, 0);
     ScopedClock installed(&clock);
     for (const Row &r : rows) {
@@ -67,9 +73,13 @@ TEST(TimeZoneTest, OffsetsWestOfUtcAndDaylightSavingApart) {
 }
 
 TEST(TimeZoneTest, TheZoneOfAGivenInstantGivesItsRealOffsetWhereDaylightSavingRunsBackwards) {
-    struct Row { const char *zone; int64_t at; int offsetMinutes; };
-    const Row rows[] = {{"Europe/Dublin", 1705320000, 0},      {"Europe/Dublin", 1719835200, 60},
-                        {"Africa/Casablanca", 1710936000, 0},  {"Africa/Casablanca", 1719835200, 60},
+    struct Row {
+        const char *zone;
+        int64_t at;
+        int offsetMinutes;
+    };
+    const Row rows[] = {{"Europe/Dublin", 1705320000, 0},         {"Europe/Dublin", 1719835200, 60},
+                        {"Africa/Casablanca", 1710936000, 0},     {"Africa/Casablanca", 1719835200, 60},
                         {"Australia/Lord_Howe", 1705320000, 660}, {"America/New_York", 1719835200, -240}};
     for (const Row &r : rows) {
         setenv("TZ", r.zone, 1);

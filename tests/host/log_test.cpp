@@ -147,7 +147,8 @@ TEST(Log, EachCallWritesOneLineOnDiskAtOnceWithControlBytesEscaped) {
     unified_track::SetTraceFolder(dir.path());
     const std::string trace = dir.file("unified_track.log");
     const std::pair<const char *, const char *> values[] = {
-        {"evt\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged", "evt\\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged"},
+        {"evt\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged",
+         "evt\\n[2026-01-01 00:00:00.000][ERROR][native_sdk] forged"},
         {"a\r\nb", "a\\r\\nb"},
         {"bell\a nul-free\x01\x1f tab\tkept", "bell\\x07 nul-free\\x01\\x1f tab\tkept"},
         {"plain", "plain"},
@@ -270,7 +271,8 @@ TEST(Log, ConcurrentWritersRotationAndReconfiguration) {
     for (int t = 0; t < 3; ++t) {
         writers.emplace_back([t] {
             for (int i = 0; i < 300; ++i) {
-                DoLog("conc", LOG_INFO, 0, "w", "w", t, "writer %d line %d %s", t, i, "................................");
+                DoLog("conc", LOG_INFO, 0, "w", "w", t, "writer %d line %d %s", t, i,
+                      "................................");
                 UT_LOGD("trace %d %d", t, i);
             }
         });

@@ -147,10 +147,16 @@ TEST(Pal, AddressChecks) {
     std::string longName;
     while (longName.size() < 253) longName += "abcdefghi.";
     longName.resize(253);
-    const std::vector<std::pair<std::string, bool>> domains = {
-        {"meeting.example-1.com", true}, {std::string(63, 'a') + ".com", true}, {longName, true},
-        {std::string(64, 'a') + ".com", false}, {longName + "x", false}, {"10.1.2.3", false}, {"a..b", false},
-        {"under_score.com", false}, {"host:443", false}, {"", false}};
+    const std::vector<std::pair<std::string, bool>> domains = {{"meeting.example-1.com", true},
+                                                               {std::string(63, 'a') + ".com", true},
+                                                               {longName, true},
+                                                               {std::string(64, 'a') + ".com", false},
+                                                               {longName + "x", false},
+                                                               {"10.1.2.3", false},
+                                                               {"a..b", false},
+                                                               {"under_score.com", false},
+                                                               {"host:443", false},
+                                                               {"", false}};
     for (const auto &d : domains) EXPECT_EQ(PAL_IsDomain(d.first.c_str()) != 0, d.second) << d.first;
     EXPECT_TRUE(PAL_IsIpv4("10.1.2.3"));
     EXPECT_FALSE(PAL_IsIpv4("256.1.1.1"));

@@ -14,7 +14,9 @@ using unified_track::WithTrailingSep;
 const std::string kSep(1, kPathSep);
 
 TEST(PathTest, JoinAddsOneSeparatorAndNeverDoublesIt) {
-    struct Row { std::string folder, name, joined; };
+    struct Row {
+        std::string folder, name, joined;
+    };
     const Row rows[] = {{"a", "b", "a" + kSep + "b"},
                         {"a/", "b", "a/b"},
                         {"", "b", "b"},

@@ -21,7 +21,7 @@ TEST(ParamStoreTest, EffectiveSwitchFollowsUploadAndAppSwitches) {
         bool value;
         bool dot;
     };
-    const Step steps[] = {{true, true, false}, {false, true, true}, {true, false, false},
+    const Step steps[] = {{true, true, false}, {false, true, true},   {true, false, false},
                           {true, true, true},  {false, false, false}, {false, true, true}};
     ParamStore store;
     store.RestoreSwitches(SwitchState{false, false, false, false, false, false});
@@ -71,7 +71,8 @@ TEST(ParamStoreTest, ReservesAreBuiltFromTheirFieldsAndCopiesAreIndependent) {
 
 TEST(ParamStoreTest, RestoredSwitchesReadBackAsGiven) {
     ParamStore store;
-    const SwitchState states[] = {{true, true, true, true, true, true}, {false, true, false, true, false, true},
+    const SwitchState states[] = {{true, true, true, true, true, true},
+                                  {false, true, false, true, false, true},
                                   {false, false, false, false, false, false}};
     for (const SwitchState &want : states) {
         store.RestoreSwitches(want);

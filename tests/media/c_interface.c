@@ -6,7 +6,10 @@
 
 #include <unified_track/unified_track.h>
 
-#define CHECK(cond) do { if (!(cond)) return __LINE__; } while (0)
+#define CHECK(cond)                   \
+    do {                              \
+        if (!(cond)) return __LINE__; \
+    } while (0)
 
 int ut_c_drive_interface(const char *logPath, const char *dataPath) {
     char version[64];
@@ -15,10 +18,9 @@ int ut_c_drive_interface(const char *logPath, const char *dataPath) {
 
     CHECK(InitUnifiedTrack(3, 0, 0, logPath, dataPath) == UT_SUCCESS);
     CHECK(Track_ConfigDotSwitch(true) == UT_SUCCESS);
-    CHECK(Track_ConfigPublicSdkParam(&(tagUTPublicSdkParam){"uuid-c", "carol", "cu", "sbc", "corp"}) ==
+    CHECK(Track_ConfigPublicSdkParam(&(tagUTPublicSdkParam){"uuid-c", "carol", "cu", "sbc", "corp"}) == UT_SUCCESS);
+    CHECK(Track_ConfigBrioContextPublicParam(&(tagUTBrioContextPublicParam){.context1 = "9.9.9", .context15 = "c15"}) ==
           UT_SUCCESS);
-    CHECK(Track_ConfigBrioContextPublicParam(
-              &(tagUTBrioContextPublicParam){.context1 = "9.9.9", .context15 = "c15"}) == UT_SUCCESS);
 
     CHECK(Track_AddMediaTrack(&media, 0) == UT_SUCCESS);
     CHECK(Track_AddMediaTrack(NULL, 0) == UT_FAILED);

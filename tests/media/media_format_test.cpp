@@ -22,15 +22,15 @@ ContextSpecialParam Record(const std::string &eventId, const std::string &payloa
 
 TEST(MediaLine, PayloadEndingsClientHeaderAndEventIds) {
     MediaLineParams p;
-    EXPECT_EQ(BuildMediaLine(Record("30009", "x|y"), kTime, p),
-              "30009|2024-05-06 07:08:09.010 +0800|-|-|-|-|-|x|y\n");
+    EXPECT_EQ(BuildMediaLine(Record("30009", "x|y"), kTime, p), "30009|2024-05-06 07:08:09.010 +0800|-|-|-|-|-|x|y\n");
     EXPECT_EQ(BuildMediaLine(Record("", ""), "", p), "-|-|-|-|-|-|-\n");
 
     for (int i = 0; i < 13; ++i) p.context[i] = "c" + std::to_string(i + 1);
     p.context[3] = "";
     p.trackReserves = "{TR}";
-    const std::string header = "\"6.0\",\"c1\",\"c2\",\"c3\",\"-\",\"c5\",\"c6\",\"c7\",\"c8\",\"c9\",\"c10\","
-                               "\"c11\",\"c12\",\"c13\",\"-\",\"-\",";
+    const std::string header =
+        "\"6.0\",\"c1\",\"c2\",\"c3\",\"-\",\"c5\",\"c6\",\"c7\",\"c8\",\"c9\",\"c10\","
+        "\"c11\",\"c12\",\"c13\",\"-\",\"-\",";
     struct Row {
         const char *id, *payload;
         std::string tail;  // behind the track reserves

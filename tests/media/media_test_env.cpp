@@ -21,7 +21,9 @@ ut_test::ManualClock *MediaEnv::clock_ = nullptr;
 // Installed for the whole program, like the clock itself (not internal, so the pointer is kept).
 ut_test::ScopedClock *g_installedClock = nullptr;
 
-std::string Gunzip(const std::string &path) { return ut_test::GunzipFile(path); }
+std::string Gunzip(const std::string &path) {
+    return ut_test::GunzipFile(path);
+}
 
 std::vector<std::string> ZipFiles(const std::string &folder) {
     std::vector<std::string> names;
@@ -44,11 +46,12 @@ void MediaEnv::SetUp() {
     }
     std::filesystem::create_directories(dir_.path() + "/logs");
     std::filesystem::create_directories(dir_.path() + "/data");
-    ASSERT_EQ(InitUnifiedTrack(3, 0, 0, (dir_.path() + "/logs").c_str(), (dir_.path() + "/data").c_str()),
-              UT_SUCCESS);
+    ASSERT_EQ(InitUnifiedTrack(3, 0, 0, (dir_.path() + "/logs").c_str(), (dir_.path() + "/data").c_str()), UT_SUCCESS);
 }
 
-void MediaEnv::TearDown() { Track_Uninit(); }
+void MediaEnv::TearDown() {
+    Track_Uninit();
+}
 
 void MediaEnv::Drain() {
     unified_track::UTThreadMgr::GetInstance().PushCmd(
@@ -58,9 +61,8 @@ void MediaEnv::Drain() {
 void MediaEnv::ConfigureAll() {
     tagUTPublicSdkParam sdk = {"uuid-1", "alice", "cu", "sbc", "corp", "agent", nullptr, nullptr, "r5"};
     ASSERT_EQ(Track_ConfigPublicSdkParam(&sdk), UT_SUCCESS);
-    tagUTBrioContextPublicParam ctx = {"1.2.3", "DEVICE12", "c3", "c4", "c5", "c6", "c7", "c8",
-                                       "Linux", "c10", "c11", "c12", "c13", "c14", "c15", "c16",
-                                       "c17"};
+    tagUTBrioContextPublicParam ctx = {"1.2.3", "DEVICE12", "c3",  "c4",  "c5",  "c6",  "c7",  "c8", "Linux",
+                                       "c10",   "c11",      "c12", "c13", "c14", "c15", "c16", "c17"};
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), UT_SUCCESS);
     tagUTParticipantInfo participant = {7, 9, "p-1"};
     ASSERT_EQ(Track_SetParticipantInfo(&participant), UT_SUCCESS);

@@ -45,14 +45,16 @@ TEST_F(MediaEnv, MediaAndMmrRecordsReachTheServerOnTheirOwnPaths) {
     ASSERT_LT(collector.CaFile().size(), sizeof(cert.certInfo));
     std::memcpy(cert.certInfo, collector.CaFile().c_str(), collector.CaFile().size() + 1);
     ASSERT_EQ(Track_SetCertInfo(&cert), UT_SUCCESS);
-    tagUTTransferParam transfer = {nullptr, "tok-media", nullptr, "127.0.0.1", 1,
-                                   static_cast<uint16_t>(collector.Port()), {}, 0, nullptr, nullptr, nullptr};
+    tagUTTransferParam transfer = {
+        nullptr, "tok-media", nullptr, "127.0.0.1", 1,      static_cast<uint16_t>(collector.Port()),
+        {},      0,           nullptr, nullptr,     nullptr};
     ASSERT_EQ(Track_ConfigUploadParam(&transfer), UT_SUCCESS);
 
     // Wake the upload thread until the collector has recorded both kinds (bounded).
     auto find = [](const std::vector<ut_test::CollectedRequest> &requests, const std::string &path) {
-        auto it = std::find_if(requests.begin(), requests.end(),
-                               [&](const ut_test::CollectedRequest &r) { return r.path.find(path) != std::string::npos; });
+        auto it = std::find_if(requests.begin(), requests.end(), [&](const ut_test::CollectedRequest &r) {
+            return r.path.find(path) != std::string::npos;
+        });
         return it == requests.end() ? nullptr : &*it;
     };
     std::vector<ut_test::CollectedRequest> requests;
@@ -75,8 +77,8 @@ TEST_F(MediaEnv, MediaAndMmrRecordsReachTheServerOnTheirOwnPaths) {
     ASSERT_TRUE(media->envelopeOk) << media->body;
     EXPECT_EQ(media->envelope["user"].asString(), "uuid-1");
     EXPECT_EQ(media->envelope["data"].asString(),
-              "30014" + kPrefixTail + "|conf-1|{\"loss\":0}\n" + "30001" + kPrefixTail + "|conf-1|[" +
-                  kHeader + R"("-","OPUS","10","Call Start","0","0","0","-","48000","0"])" + "\n");
+              "30014" + kPrefixTail + "|conf-1|{\"loss\":0}\n" + "30001" + kPrefixTail + "|conf-1|[" + kHeader +
+                  R"("-","OPUS","10","Call Start","0","0","0","-","48000","0"])" + "\n");
 
     ASSERT_TRUE(mmr->envelopeOk) << mmr->body;
     EXPECT_EQ(mmr->body, R"([{"ver":"1.2.3","user":"{\"userName\":\"A****\"}"},{"n":2}])");

@@ -14,7 +14,9 @@ using namespace media_test;
 using unified_track::UTManager;
 
 namespace {
-uint32_t Counter(uint32_t i) { return UTManager::GetInstance().Counters().Get(i); }
+uint32_t Counter(uint32_t i) {
+    return UTManager::GetInstance().Counters().Get(i);
+}
 OST_UT_RESULT AddMmr(const std::string &text) {
     return Track_AddMMRTrack(text.c_str(), static_cast<int32_t>(text.size() + 1), 0);
 }
@@ -41,9 +43,8 @@ TEST_F(MediaEnv, MmrPlaceholdersMaskingAndCounterHandOver) {
     ASSERT_NE(found, std::string::npos) << content;
     const std::string ninth = content.substr(at, content.find(',', at) - at);
     EXPECT_LE(std::stoul(ninth), 2u);
-    EXPECT_EQ(content, R"({"v":"1.2.3","s":)" + std::to_string(3 + std::stoul(ninth)) +
-                           R"(,"l":"2,0,0,0,0,0,0,0,0,)" + ninth +
-                           R"(,1","j":"{\"userName\":\"A****\",\"userName\":\"B*\"}"},)");
+    EXPECT_EQ(content, R"({"v":"1.2.3","s":)" + std::to_string(3 + std::stoul(ninth)) + R"(,"l":"2,0,0,0,0,0,0,0,0,)" +
+                           ninth + R"(,1","j":"{\"userName\":\"A****\",\"userName\":\"B*\"}"},)");
     EXPECT_EQ(Counter(0), 0u);
     EXPECT_EQ(Counter(10), 0u);
 }
@@ -70,7 +71,8 @@ TEST_F(MediaEnv, MmrLengthChecksAndImmediateReport) {
     EXPECT_EQ(log_.Count("strcpy_s content failed! ret:"), 1u);
     EXPECT_EQ(Track_AddMMRTrack("abcde", 6, 0), UT_SUCCESS);
     EXPECT_EQ(Track_AddMMRTrack("abc", 1000000, 0), UT_SUCCESS);  // longer bound than the text
-    for (int32_t len : {0, -1, INT32_MIN}) EXPECT_EQ(Track_AddMMRTrack("abc", len, len == INT32_MIN ? 2 : 0), UT_FAILED);
+    for (int32_t len : {0, -1, INT32_MIN})
+        EXPECT_EQ(Track_AddMMRTrack("abc", len, len == INT32_MIN ? 2 : 0), UT_FAILED);
     EXPECT_EQ(log_.Count("onDotDataReport dataLen error."), 3u);
     EXPECT_EQ(Track_AddMMRTrack(nullptr, 10, 0), UT_FAILED);
     // A buffer without a terminating NUL is never read past dataLen.

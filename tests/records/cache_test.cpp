@@ -11,9 +11,12 @@ namespace fs = std::filesystem;
 
 class ConfigCache : public RecordsTest {};
 
-TEST_F(ConfigCache, ReloadStopsWhenTheUuidQueryFailsElseStripsNewlinesAndRebuildsReserves)
-{
-    WithParams([](auto &m) { m.account = "keep"; m.m_pid = "p7"; m.reserves = "as before"; });
+TEST_F(ConfigCache, ReloadStopsWhenTheUuidQueryFailsElseStripsNewlinesAndRebuildsReserves) {
+    WithParams([](auto &m) {
+        m.account = "keep";
+        m.m_pid = "p7";
+        m.reserves = "as before";
+    });
     InstallFakeCache();
     WithCache([](FakeCache &c) { c.values["PublicSdkParamAccount"] = "acc"; });
     ut_test::LogCapture cap;
@@ -31,8 +34,7 @@ TEST_F(ConfigCache, ReloadStopsWhenTheUuidQueryFailsElseStripsNewlinesAndRebuild
     EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"p7\",\"thirdAppVersion\":\"\"}");
 }
 
-TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccount)
-{
+TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccount) {
     ut_test::LogCapture cap;
     EXPECT_EQ(Track_DelUserInfo(), 0u);
     EXPECT_TRUE(cap.Contains("DelConfigFunc is null."));
@@ -40,7 +42,10 @@ TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccoun
     ASSERT_EQ(Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{"u", "a", "c", "s", "r1", "r2", "r3", "r4", "r5"})),
               0u);
     ASSERT_TRUE(WaitForAddCalls(1));
-    WithCache([](FakeCache &c) { c.addResult = 12; c.delResult = 3; });
+    WithCache([](FakeCache &c) {
+        c.addResult = 12;
+        c.delResult = 3;
+    });
     ASSERT_EQ(Track_ClearConfigPublicSdkParam(), 0u);
     auto calls = WithCache([](FakeCache &c) { return c.addCalls; });
     ASSERT_EQ(calls.size(), 2u);
@@ -58,8 +63,7 @@ TEST_F(ConfigCache, ClearWritesTenEmptyEntriesAndDelUserInfoDeletesUuidAndAccoun
     EXPECT_EQ(WithParams([](auto &m) { return m.uuid; }), "still");
 }
 
-TEST_F(ConfigCache, ErrorFileCopiesCountUpToElevenWhateverTheStoredCounter)
-{
+TEST_F(ConfigCache, ErrorFileCopiesCountUpToElevenWhateverTheStoredCounter) {
     ut_test::TempDir dir;
     const std::string failed = dir.file("1714979289010.gz");
     PAL_AppendFile(failed.c_str(), "dot data", 8);
@@ -76,7 +80,11 @@ TEST_F(ConfigCache, ErrorFileCopiesCountUpToElevenWhateverTheStoredCounter)
     WithCache([](FakeCache &c) { c.queryResult = 0; });
 
     // The counter stored before (null: none), after, whether the file was copied, a log line.
-    const struct { const char *stored, *after; bool copied; const char *log; } rows[] = {
+    const struct {
+        const char *stored, *after;
+        bool copied;
+        const char *log;
+    } rows[] = {
         {nullptr, "1", true, "key:ErrorDotDataFileToLogsCount, count:0, lastError:"},
         {"abc", "1", true, "strtol error:abc"},
         {"3x", "4", true, "strtol error:3x"},

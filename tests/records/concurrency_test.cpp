@@ -11,30 +11,30 @@ using namespace records_test;
 
 class Concurrency : public RecordsTest {};
 
-TEST_F(Concurrency, ConfiguringFromTwoThreadsWhileRecordsAreWritten)
-{
+TEST_F(Concurrency, ConfiguringFromTwoThreadsWhileRecordsAreWritten) {
     InstallFakeCache();
     ConfigureEmptyContext();
     std::atomic<bool> stop{false};
     std::vector<std::thread> hosts;
-    for (int h = 0; h < 2; ++h) hosts.emplace_back([&] {
-        tagUTTransferParam t = {};
-        t.token = "tok";
-        t.proxyAddr = "proxy";
-        for (int i = 0; !stop.load(); ++i) {
-            std::string v = "v" + std::to_string(i);
-            tagUTBrioContextPublicParam b = {};
-            b.context1 = b.context15 = v.c_str();
-            Track_ConfigBrioContextPublicParam(&b);
-            Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{v.c_str(), "acc", "", "", "", "", "", "", "r5"}));
-            Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{v.c_str(), "p"}));
-            Track_ConfigUploadParam(&t);
-            Track_RecordUtcTimeByLogin(1700000000000ULL + static_cast<uint64_t>(i));
-            Track_ConfigCustomParam(1);
-            Track_ConfigDotSwitch(true);
-            if (i % 50 == 0) Track_ClearConfigPublicSdkParam();
-        }
-    });
+    for (int h = 0; h < 2; ++h)
+        hosts.emplace_back([&] {
+            tagUTTransferParam t = {};
+            t.token = "tok";
+            t.proxyAddr = "proxy";
+            for (int i = 0; !stop.load(); ++i) {
+                std::string v = "v" + std::to_string(i);
+                tagUTBrioContextPublicParam b = {};
+                b.context1 = b.context15 = v.c_str();
+                Track_ConfigBrioContextPublicParam(&b);
+                Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{v.c_str(), "acc", "", "", "", "", "", "", "r5"}));
+                Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{v.c_str(), "p"}));
+                Track_ConfigUploadParam(&t);
+                Track_RecordUtcTimeByLogin(1700000000000ULL + static_cast<uint64_t>(i));
+                Track_ConfigCustomParam(1);
+                Track_ConfigDotSwitch(true);
+                if (i % 50 == 0) Track_ClearConfigPublicSdkParam();
+            }
+        });
     constexpr int kEvents = 400;
     for (int i = 0; i < kEvents; ++i) {
         std::string name = "ev" + std::to_string(i);
@@ -57,8 +57,7 @@ TEST_F(Concurrency, ConfiguringFromTwoThreadsWhileRecordsAreWritten)
     }
 }
 
-TEST(CrlCheckUrls, KeptOnceFromManyThreads)
-{
+TEST(CrlCheckUrls, KeptOnceFromManyThreads) {
     EXPECT_NE(ost_http_add_crl_check_url(nullptr), 0);
     std::vector<std::thread> threads;
     for (int t = 0; t < 4; ++t) {

@@ -16,8 +16,7 @@ constexpr size_t kLargestRecord = 1048576;
 
 class ExportLimits : public RecordsTest {};
 
-TEST_F(ExportLimits, RecordTextsLongerThanTheLargestRecordAreRefusedWithALogLineAndNothingQueued)
-{
+TEST_F(ExportLimits, RecordTextsLongerThanTheLargestRecordAreRefusedWithALogLineAndNothingQueued) {
     ConfigureEmptyContext();
     const std::string over(kLargestRecord + 1, 'o');
     const std::string half(kLargestRecord / 2 + 1, 'h');  // two of them are over together
@@ -28,16 +27,37 @@ TEST_F(ExportLimits, RecordTextsLongerThanTheLargestRecordAreRefusedWithALogLine
         const char *name;
         std::function<OST_UT_RESULT()> call;
     } cases[] = {
-        {"user arg4", [&] { return Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", "e", nullptr, nullptr, o, 0, 0})); }},
-        {"user event name", [&] { return Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", o, nullptr, nullptr, nullptr, 0, 0})); }},
-        {"user texts together", [&] { return Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", "e", h, h, nullptr, 0, 0})); }},
-        {"media arg4", [&] { return Track_AddMediaTrack(Tmp(tagUTContextSpecialParam{"2", "e", nullptr, nullptr, o, 0, 0}), 1); }},
+        {"user arg4",
+         [&] {
+             return Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", "e", nullptr, nullptr, o, 0, 0}));
+         }},
+        {"user event name",
+         [&] {
+             return Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", o, nullptr, nullptr, nullptr, 0, 0}));
+         }},
+        {"user texts together",
+         [&] {
+             return Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", "e", h, h, nullptr, 0, 0}));
+         }},
+        {"media arg4",
+         [&] {
+             return Track_AddMediaTrack(Tmp(tagUTContextSpecialParam{"2", "e", nullptr, nullptr, o, 0, 0}), 1);
+         }},
         {"mmr text", [&] { return Track_AddMMRTrack(o, overLen, 0); }},
         {"mmr INT_MAX", [&] { return Track_AddMMRTrack("short", INT_MAX, 0); }},
         {"start name", [&] { return Track_StartEvent(o); }},
-        {"sub-event name", [&] { return Track_AddSubEvent(o, Tmp(tagUTContextSubEventParam{"s", 0})); }},
-        {"sub-event mark", [&] { return Track_AddSubEvent("e", Tmp(tagUTContextSubEventParam{o, 0})); }},
-        {"finish name and record", [&] { return Track_FinishEvent(h, Tmp(tagUTContextSpecialParam{"2", "e", h, nullptr, nullptr, 0, 0})); }},
+        {"sub-event name",
+         [&] {
+             return Track_AddSubEvent(o, Tmp(tagUTContextSubEventParam{"s", 0}));
+         }},
+        {"sub-event mark",
+         [&] {
+             return Track_AddSubEvent("e", Tmp(tagUTContextSubEventParam{o, 0}));
+         }},
+        {"finish name and record",
+         [&] {
+             return Track_FinishEvent(h, Tmp(tagUTContextSpecialParam{"2", "e", h, nullptr, nullptr, 0, 0}));
+         }},
         {"media conf content", [&] { return MediaTrack_AddDataConfDotData(1, o, 0); }},
     };
     for (const auto &c : cases) {
@@ -53,8 +73,7 @@ TEST_F(ExportLimits, RecordTextsLongerThanTheLargestRecordAreRefusedWithALogLine
     EXPECT_TRUE(M().Events().Count() == 0);
 }
 
-TEST_F(ExportLimits, TextsUpToTheLargestRecordAreTakenAndTheMmrLengthMayCountTheNul)
-{
+TEST_F(ExportLimits, TextsUpToTheLargestRecordAreTakenAndTheMmrLengthMayCountTheNul) {
     ConfigureEmptyContext();
     const std::string full(kLargestRecord, 'f');
     ut_test::LogCapture cap;
@@ -67,8 +86,7 @@ TEST_F(ExportLimits, TextsUpToTheLargestRecordAreTakenAndTheMmrLengthMayCountThe
     EXPECT_NE(M().Events().Find(full), nullptr);
 }
 
-TEST_F(ExportLimits, ANullTerminalTypeIsRefusedWithItsLogLineAndKeepsTheStoredOne)
-{
+TEST_F(ExportLimits, ANullTerminalTypeIsRefusedWithItsLogLineAndKeepsTheStoredOne) {
     ASSERT_EQ(Track_SetTerminalType("PC"), 0u);
     ut_test::LogCapture cap;
     EXPECT_EQ(Track_SetTerminalType(nullptr), kFailed);

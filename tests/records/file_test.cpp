@@ -12,8 +12,7 @@ namespace fs = std::filesystem;
 
 class DotFiles : public RecordsTest {};
 
-TEST_F(DotFiles, AppendKeepsBytesIsOwnerOnlyRemakesItsFolderAndReportsALoss)
-{
+TEST_F(DotFiles, AppendKeepsBytesIsOwnerOnlyRemakesItsFolderAndReportsALoss) {
     ut_test::TempDir dir;
     ut_test::LogCapture cap;
     std::string path = dir.file("gone/f.dat");  // its folder does not exist
@@ -30,8 +29,7 @@ TEST_F(DotFiles, AppendKeepsBytesIsOwnerOnlyRemakesItsFolderAndReportsALoss)
     EXPECT_EQ(cap.Count("file open failed: "), 1u);
 }
 
-TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything)
-{
+TEST_F(DotFiles, WipeRemovesEveryNameWithGzAndDelDotDataEmptiesEverything) {
     ut_test::TempDir dir;
     for (const char *name : {"1714979289010.gz", "a.gz.part", "x.gzip", "user_dot_data.dat", "plain"}) {
         PAL_AppendFile(dir.file(name).c_str(), "z", 1);

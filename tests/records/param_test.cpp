@@ -11,15 +11,16 @@ using namespace records_test;
 
 class Params : public RecordsTest {};
 
-TEST_F(Params, PublicSdkParamNeedsAUuidDropsNewlinesKeepsEarlierOnEmptyAndPersistsTenEntries)
-{
+TEST_F(Params, PublicSdkParamNeedsAUuidDropsNewlinesKeepsEarlierOnEmptyAndPersistsTenEntries) {
     InstallFakeCache();
     using P = tagUTPublicSdkParam;
-    ASSERT_EQ(Track_ConfigPublicSdkParam(Tmp(P{nullptr, "acc0", nullptr, nullptr, nullptr, nullptr, nullptr,
-                                               nullptr, nullptr})), 0u);  // stored, not persisted
-    ASSERT_EQ(Track_ConfigPublicSdkParam(Tmp(P{"a\nb", "acc", "cip", "sip", "corp\n", "r2", "r3", "r4", "r5"})), 0u);
     ASSERT_EQ(Track_ConfigPublicSdkParam(
-                  Tmp(P{nullptr, "", "cip2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr})), 0u);
+                  Tmp(P{nullptr, "acc0", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr})),
+              0u);  // stored, not persisted
+    ASSERT_EQ(Track_ConfigPublicSdkParam(Tmp(P{"a\nb", "acc", "cip", "sip", "corp\n", "r2", "r3", "r4", "r5"})), 0u);
+    ASSERT_EQ(
+        Track_ConfigPublicSdkParam(Tmp(P{nullptr, "", "cip2", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr})),
+        0u);
     EXPECT_EQ(WithParams([](auto &m) { return m.uuid + " " + m.account + " " + m.cloudusgIp + " " + m.reserve1; }),
               "ab acc cip2 corp");
     ASSERT_TRUE(WaitForAddCalls(2));
@@ -33,8 +34,7 @@ TEST_F(Params, PublicSdkParamNeedsAUuidDropsNewlinesKeepsEarlierOnEmptyAndPersis
     }
 }
 
-TEST_F(Params, ReservesIsRebuiltFromItsPartsWithoutEscaping)
-{
+TEST_F(Params, ReservesIsRebuiltFromItsPartsWithoutEscaping) {
     ASSERT_EQ(Track_ConfigPublicSdkParam(Tmp(tagUTPublicSdkParam{})), 0u);  // null texts are empty values
     EXPECT_EQ(Reserves(), "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}");
     ASSERT_EQ(Track_SetTerminalType("PC\"x"), 0u);  // picked up at the next rebuild
@@ -45,13 +45,12 @@ TEST_F(Params, ReservesIsRebuiltFromItsPartsWithoutEscaping)
     tagUTContextPublicParam ctx = {};
     ctx.context14 = "9.9";
     ASSERT_EQ(Track_ConfigContextPublicParam(&ctx), 0u);
-    EXPECT_NE(Reserves().find("\"thirdAppVersion\":\"\""), std::string::npos);  // not rebuilt here
+    EXPECT_NE(Reserves().find("\"thirdAppVersion\":\"\""), std::string::npos);                   // not rebuilt here
     EXPECT_EQ(Track_ConfigBrioContextPublicParam(Tmp(tagUTBrioContextPublicParam{})), kFailed);  // no context15
     EXPECT_FALSE(M().Params().ContextConfigured());
 }
 
-TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
-{
+TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem) {
     auto &m = M();
     auto Touch = [](const std::string &path) { PAL_AppendFile(path.c_str(), "x\n", 2); };
     const std::string *const files[] = {&DotFileOf(DotKind::kUser), &DotFileOf(DotKind::kMedia),
@@ -76,8 +75,7 @@ TEST_F(Params, FirstUploadOffDeletesDotFilesLaterOffPacksThem)
     EXPECT_FALSE(m.Params().DotSwitch());
 }
 
-TEST_F(Params, UploadParamStoresCredentialsAndProtectsTheProxy)
-{
+TEST_F(Params, UploadParamStoresCredentialsAndProtectsTheProxy) {
     ut_test::LogCapture cap;
     tagUTTransferParam p = {};
     p.token = "secret-token-123";
@@ -109,7 +107,7 @@ TEST_F(Params, UploadParamStoresCredentialsAndProtectsTheProxy)
     ASSERT_EQ(Track_ConfigUploadParam(&p), 0u);
     EXPECT_FALSE(cap.Contains("token setted upload user track"));     // same token: nothing new
     EXPECT_NE(M().GetUploadParamCopy().proxy.blob, copy.proxy.blob);  // a fresh nonce each time
-    const std::string longUser(300, 'u');  // over the record's size: logged and emptied
+    const std::string longUser(300, 'u');                             // over the record's size: logged and emptied
     p.proxyUser = longUser.c_str();
     ASSERT_EQ(Track_ConfigUploadParam(&p), 0u);
     EXPECT_EQ(cap.Find("native_sdk", LOG_INFO, "secure func return err:").size(), 1u);
@@ -122,8 +120,7 @@ TEST_F(Params, UploadParamStoresCredentialsAndProtectsTheProxy)
     EXPECT_TRUE(copy.proxy.blob.empty());
 }
 
-TEST(ProxyProtection, TamperedTruncatedOrMissingInputFails)
-{
+TEST(ProxyProtection, TamperedTruncatedOrMissingInputFails) {
     tagUTProxyParam in = {};
     std::strcpy(in.proxyPassword, "Pa55w0rd!");
     ProtectedProxyParam blob;
@@ -143,8 +140,7 @@ TEST(ProxyProtection, TamperedTruncatedOrMissingInputFails)
     EXPECT_NE(ost_http_decrypt_proxy_param(&blob, nullptr), 0);
 }
 
-TEST_F(Params, CertificateRoundTripAndUnterminatedTextIsRefused)
-{
+TEST_F(Params, CertificateRoundTripAndUnterminatedTextIsRefused) {
     tagUTCertInfo in = {};
     std::memset(in.certInfo, 'c', 511);
     in.certNumber = 42;
@@ -161,8 +157,7 @@ TEST_F(Params, CertificateRoundTripAndUnterminatedTextIsRefused)
     EXPECT_EQ(Track_GetCertInfo(nullptr), kFailed);
 }
 
-TEST_F(Params, VersionBufferIsBoundedEmptiedWhenShortAndLogged)
-{
+TEST_F(Params, VersionBufferIsBoundedEmptiedWhenShortAndLogged) {
     tagUTContextPublicParam ctx = {};
     ctx.context1 = "10.2.3";
     ASSERT_EQ(Track_ConfigContextPublicParam(&ctx), 0u);

@@ -31,8 +31,7 @@ ut_test::ManualClock *g_clock = nullptr;
 ut_test::TempDir *g_dir = nullptr;
 std::string g_logFolder;
 
-void InitOnce()
-{
+void InitOnce() {
     static const bool done = [] {
         setenv("TZ", "UTC", 1);
         tzset();
@@ -50,26 +49,26 @@ void InitOnce()
 
 }  // namespace
 
-ut_test::ManualClock &Clock()
-{
+ut_test::ManualClock &Clock() {
     InitOnce();
     return *g_clock;
 }
-UTManager &M()
-{
+UTManager &M() {
     InitOnce();
     return UTManager::GetInstance();
 }
-const std::string &LogFolder() { return g_logFolder; }
+const std::string &LogFolder() {
+    return g_logFolder;
+}
 
-OST_UT_RESULT OnCommandThread(std::function<OST_UT_RESULT()> func)
-{
+OST_UT_RESULT OnCommandThread(std::function<OST_UT_RESULT()> func) {
     return unified_track::UTThreadMgr::GetInstance().PushCmd(std::move(func), "_test");
 }
-void Drain() { OnCommandThread([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); }); }
+void Drain() {
+    OnCommandThread([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); });
+}
 
-std::string AllUserRecords()
-{
+std::string AllUserRecords() {
     Drain();
     std::lock_guard<RecursiveLock> guard(UTManager::UserFileLock());
     std::vector<std::string> zips;
@@ -91,23 +90,20 @@ std::string AllUserRecords()
     return all + ut_test::ReadFile(DotFileOf(DotKind::kUser));
 }
 
-std::vector<std::string> UserLines()
-{
+std::vector<std::string> UserLines() {
     std::istringstream in(AllUserRecords());
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);) lines.push_back(line + "\n");
     return lines;
 }
 
-void ConfigureEmptyContext()
-{
+void ConfigureEmptyContext() {
     tagUTBrioContextPublicParam ctx = {};
     ctx.context15 = "";
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
 }
 
-void RecordsTest::SetUp()
-{
+void RecordsTest::SetUp() {
     UTManager &m = M();
     Drain();
     setAddCacheFun(nullptr, nullptr, nullptr);
@@ -136,12 +132,17 @@ void RecordsTest::SetUp()
     Clock().SetSystemTimeMs(kStartWallMs);
 }
 
-void InstallFakeCache() { ut_test::InstallFakeConfigCache(); }
-std::mutex &FakeCacheLock() { return ut_test::FakeConfigCacheLock(); }
-FakeCache &FakeCacheState() { return ut_test::FakeConfigCacheState(); }
+void InstallFakeCache() {
+    ut_test::InstallFakeConfigCache();
+}
+std::mutex &FakeCacheLock() {
+    return ut_test::FakeConfigCacheLock();
+}
+FakeCache &FakeCacheState() {
+    return ut_test::FakeConfigCacheState();
+}
 
-bool WaitForAddCalls(size_t count)
-{
+bool WaitForAddCalls(size_t count) {
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     while (WithCache([](FakeCache &c) { return c.addCalls.size(); }) < count) {
         if (std::chrono::steady_clock::now() > deadline) return false;

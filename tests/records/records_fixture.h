@@ -33,7 +33,6 @@ inline const std::string &ZipFolderOf(DotKind kind) {
     return unified_track::UTManager::GetInstance().Files().ZipFolder(kind);
 }
 
-
 constexpr uint64_t kStartWallMs = 1714979289010ULL;  // 2024-05-06 07:08:09.010 UTC
 constexpr OST_UT_RESULT kFailed = static_cast<OST_UT_RESULT>(UT_FAILED);
 
@@ -54,15 +53,18 @@ void ConfigureEmptyContext();
 
 // Runs f(manager) under the parameter lock.
 template <class F>
-auto WithParams(F f)
-{
+auto WithParams(F f) {
     return M().Params().With(f);
 }
-inline std::string Reserves() { return WithParams([](auto &m) { return m.reserves; }); }
+inline std::string Reserves() {
+    return WithParams([](auto &m) { return m.reserves; });
+}
 
 // The address of a record built in place; it lives to the end of the full expression.
 template <class T>
-T *Tmp(T &&value) { return &value; }
+T *Tmp(T &&value) {
+    return &value;
+}
 
 class RecordsTest : public ::testing::Test {
 protected:
@@ -77,8 +79,7 @@ std::mutex &FakeCacheLock();
 FakeCache &FakeCacheState();
 // Runs f(cache) under its lock: the hooks run on library threads.
 template <class F>
-auto WithCache(F f)
-{
+auto WithCache(F f) {
     std::lock_guard<std::mutex> guard(FakeCacheLock());
     return f(FakeCacheState());
 }

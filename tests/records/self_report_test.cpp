@@ -14,23 +14,20 @@ using namespace records_test;
 namespace fs = std::filesystem;
 
 namespace {
-void Add(const std::string &name, const std::string &arg4 = std::string())
-{
-    ASSERT_EQ(Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", name.c_str(), nullptr, nullptr, arg4.c_str(), 0, 0})),
-              0u);
+void Add(const std::string &name, const std::string &arg4 = std::string()) {
+    ASSERT_EQ(
+        Track_AddUserTrack(Tmp(tagUTContextSpecialParam{"2", name.c_str(), nullptr, nullptr, arg4.c_str(), 0, 0})), 0u);
 }
 
-size_t CountLines(const std::vector<std::string> &lines, const std::string &part)
-{
-    return static_cast<size_t>(
-        std::count_if(lines.begin(), lines.end(), [&](const std::string &l) { return l.find(part) != std::string::npos; }));
+size_t CountLines(const std::vector<std::string> &lines, const std::string &part) {
+    return static_cast<size_t>(std::count_if(lines.begin(), lines.end(),
+                                             [&](const std::string &l) { return l.find(part) != std::string::npos; }));
 }
 }  // namespace
 
 class SelfReports : public RecordsTest {};
 
-TEST_F(SelfReports, AnOversizedContextDropsTheRecordOnceAndLaterEventsAreKept)
-{
+TEST_F(SelfReports, AnOversizedContextDropsTheRecordOnceAndLaterEventsAreKept) {
     ConfigureEmptyContext();
     const std::string wide(70 * 1024, 'w');  // 17 fields of 70 KB: every line is over 1 MB
     WithParams([&](auto &m) {
@@ -57,10 +54,9 @@ TEST_F(SelfReports, AnOversizedContextDropsTheRecordOnceAndLaterEventsAreKept)
     EXPECT_NE(lines[0].find("|after_the_cause|"), std::string::npos);
 }
 
-TEST_F(SelfReports, ARecordThatWouldOverfillTheFilePacksTheFileFirst)
-{
+TEST_F(SelfReports, ARecordThatWouldOverfillTheFilePacksTheFileFirst) {
     ConfigureEmptyContext();
-    Add("small_before", std::string(8000, 's'));  // below the pack threshold: stays in the file
+    Add("small_before", std::string(8000, 's'));                 // below the pack threshold: stays in the file
     Add("nearly_a_megabyte", std::string(1048576 - 4000, 'n'));  // fits alone, not beside it
     const std::vector<std::string> lines = UserLines();
     ASSERT_EQ(lines.size(), 2u) << "neither record was discarded with an overfull file";
@@ -68,8 +64,7 @@ TEST_F(SelfReports, ARecordThatWouldOverfillTheFilePacksTheFileFirst)
     EXPECT_NE(lines[1].find("|nearly_a_megabyte|"), std::string::npos);
 }
 
-TEST_F(SelfReports, AZipFolderReplacedByAFileGivesAtMostOneReportPerEventAndRecovers)
-{
+TEST_F(SelfReports, AZipFolderReplacedByAFileGivesAtMostOneReportPerEventAndRecovers) {
     ConfigureEmptyContext();
     const std::string folder = ZipFolderOf(DotKind::kUser);
     fs::remove_all(folder);

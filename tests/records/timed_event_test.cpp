@@ -12,23 +12,21 @@ using namespace records_test;
 
 namespace {
 // Sub-event marks with explicit monotonic times, which the host calls cannot give.
-void Marks(const char *event, std::vector<unified_track::ContextSubEventParam> marks)
-{
+void Marks(const char *event, std::vector<unified_track::ContextSubEventParam> marks) {
     OnCommandThread([=] {
         for (const auto &mark : marks) M().AddSubEvent(event, mark);
         return static_cast<OST_UT_RESULT>(UT_SUCCESS);
     });
 }
 
-void Finish(const char *event, const char *arg3, const char *arg4, uint32_t maxMs = 0, uint32_t minMs = 0)
-{
-    ASSERT_EQ(Track_FinishEvent(event, Tmp(tagUTContextSpecialParam{"20", "ut_event_timed", "a2", arg3, arg4,
-                                                                      maxMs, minMs})), 0u);
+void Finish(const char *event, const char *arg3, const char *arg4, uint32_t maxMs = 0, uint32_t minMs = 0) {
+    ASSERT_EQ(
+        Track_FinishEvent(event, Tmp(tagUTContextSpecialParam{"20", "ut_event_timed", "a2", arg3, arg4, maxMs, minMs})),
+        0u);
 }
 
 // From the event id on: eventId|event|arg2|arg3|arg4.
-std::vector<std::string> Tails()
-{
+std::vector<std::string> Tails() {
     std::vector<std::string> tails;
     for (const std::string &line : UserLines()) tails.push_back(line.substr(line.find("|20|ut_event_timed|") + 1));
     return tails;
@@ -37,15 +35,13 @@ std::vector<std::string> Tails()
 
 class Timing : public RecordsTest {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         RecordsTest::SetUp();
         ConfigureEmptyContext();
     }
 };
 
-TEST_F(Timing, StampIsLocalBeforeLoginAndOnTheServerClockAfterIt)
-{
+TEST_F(Timing, StampIsLocalBeforeLoginAndOnTheServerClockAfterIt) {
     EXPECT_EQ(M().GetDiffTimeStamp(Clock().RunTimeMs()), "2024-05-06 07:08:09.010 +0000");
     const uint64_t server = 1700000000000ULL;  // 2023-11-14 22:13:20.000 UTC
     ut_test::LogCapture cap;
@@ -82,8 +78,7 @@ TEST_F(Timing, StampIsLocalBeforeLoginAndOnTheServerClockAfterIt)
     }
 }
 
-TEST_F(Timing, ZoneSuffixesEastWestAndDaylightSaving)
-{
+TEST_F(Timing, ZoneSuffixesEastWestAndDaylightSaving) {
     auto stampIn = [](const char *tz, uint64_t wallMs) {
         setenv("TZ", tz, 1);
         tzset();
@@ -92,13 +87,12 @@ TEST_F(Timing, ZoneSuffixesEastWestAndDaylightSaving)
     };
     EXPECT_EQ(stampIn("Asia/Kolkata", kStartWallMs), "2024-05-06 12:38:09.010 +0530");
     EXPECT_EQ(stampIn("America/Sao_Paulo", kStartWallMs), "2024-05-06 04:08:09.010 -0300");
-    EXPECT_EQ(stampIn("Europe/Berlin", kStartWallMs), "2024-05-06 09:08:09.010 +0200");     // summer time
+    EXPECT_EQ(stampIn("Europe/Berlin", kStartWallMs), "2024-05-06 09:08:09.010 +0200");      // summer time
     EXPECT_EQ(stampIn("Europe/Berlin", 1705000000000ULL), "2024-01-11 20:06:40.000 +0100");  // winter
     stampIn("UTC", kStartWallMs);
 }
 
-TEST_F(Timing, ReadersNeverSeeHalfALogin)
-{
+TEST_F(Timing, ReadersNeverSeeHalfALogin) {
     // Each login stores server = base * 7; a reader must always find that relation.
     std::atomic<bool> stop{false};
     int torn = 0;
@@ -118,10 +112,14 @@ TEST_F(Timing, ReadersNeverSeeHalfALogin)
     EXPECT_EQ(torn, 0);
 }
 
-TEST_F(Timing, DurationLimitsCallersArg3AndWallClockGoingBack)
-{
+TEST_F(Timing, DurationLimitsCallersArg3AndWallClockGoingBack) {
     // A negative step sets only the wall clock back.
-    const struct { const char *name; int64_t wallStepMs; const char *arg3, *arg4; uint32_t maxMs, minMs; } rows[] = {
+    const struct {
+        const char *name;
+        int64_t wallStepMs;
+        const char *arg3, *arg4;
+        uint32_t maxMs, minMs;
+    } rows[] = {
         {"join", 1000, nullptr, nullptr, 1000, 1000},  // equal to both limits: written
         {"slow", 1500, nullptr, nullptr, 1000, 0},     // too long: dropped
         {"fast", 50, nullptr, nullptr, 0, 100},        // too short: dropped
@@ -144,13 +142,16 @@ TEST_F(Timing, DurationLimitsCallersArg3AndWallClockGoingBack)
     EXPECT_EQ(cap.Find("native_sdk", LOG_ERROR, "endTime error: endTime: ").size(), 1u);
 }
 
-TEST_F(Timing, SubEventDurationsAreMergedIntoArg4)
-{
+TEST_F(Timing, SubEventDurationsAreMergedIntoArg4) {
     ASSERT_EQ(Track_StartEvent("ev"), 0u);
-    Marks("ev", {{"a", 0, 100}, {"a", 1, 350},                // 250
-                 {"b", 1, 400}, {"b", 0, 500}, {"b", 1, 530},  // an unknown end mark starts b, a start restarts it
-                 {"c", 0, 900}, {"c", 1, 800},                 // the monotonic clock went back
-                 {"d", 0, 1}});                                // still running at finish: dropped
+    Marks("ev", {{"a", 0, 100},
+                 {"a", 1, 350},  // 250
+                 {"b", 1, 400},
+                 {"b", 0, 500},
+                 {"b", 1, 530},  // an unknown end mark starts b, a start restarts it
+                 {"c", 0, 900},
+                 {"c", 1, 800},  // the monotonic clock went back
+                 {"d", 0, 1}});  // still running at finish: dropped
     Finish("ev", "7", "{\"z\":\"é\",\"a\":1}");
     ASSERT_EQ(Track_StartEvent("r"), 0u);
     Marks("r", {{"old", 0, 10}, {"old", 1, 20}});
@@ -168,8 +169,7 @@ TEST_F(Timing, SubEventDurationsAreMergedIntoArg4)
                            "20|ut_event_timed|a2|1|[1,2]\n"}));
 }
 
-TEST_F(Timing, UnknownOrFinishedTwiceIsLogged)
-{
+TEST_F(Timing, UnknownOrFinishedTwiceIsLogged) {
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_StartEvent("once"), 0u);
     Finish("once", "1", nullptr);

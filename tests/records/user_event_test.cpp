@@ -11,13 +11,11 @@ using namespace unified_track;
 
 namespace {
 void Add(const char *id, const char *name, const char *a2 = nullptr, const char *a3 = nullptr,
-         const char *a4 = nullptr)
-{
+         const char *a4 = nullptr) {
     ASSERT_EQ(Track_AddUserTrack(Tmp(tagUTContextSpecialParam{id, name, a2, a3, a4, 0, 0})), 0u);
 }
 
-ContextSpecialParam Record(const std::string &id, const std::string &name)
-{
+ContextSpecialParam Record(const std::string &id, const std::string &name) {
     ContextSpecialParam p;
     p.eventId = id;
     p.event = name;
@@ -27,11 +25,11 @@ ContextSpecialParam Record(const std::string &id, const std::string &name)
 
 class UserEvents : public RecordsTest {};
 
-TEST_F(UserEvents, ExactLinesForAnEmptyContextWithAnUuidFromTheCacheAndAFullContext)
-{
+TEST_F(UserEvents, ExactLinesForAnEmptyContextWithAnUuidFromTheCacheAndAFullContext) {
     InstallFakeCache();  // an empty uuid is reloaded from the cache
     WithCache([](FakeCache &c) {
-        c.values = {{"PublicSdkParamUuid", "cached-uuid\n"}, {"PublicSdkParamAccount", "carol"},
+        c.values = {{"PublicSdkParamUuid", "cached-uuid\n"},
+                    {"PublicSdkParamAccount", "carol"},
                     {"PublicSdkParamReserve5", "r5c"}};
     });
     ConfigureEmptyContext();
@@ -42,25 +40,24 @@ TEST_F(UserEvents, ExactLinesForAnEmptyContextWithAnUuidFromTheCacheAndAFullCont
               0u);
     ASSERT_EQ(Track_SetTerminalType("PC"), 0u);
     ASSERT_EQ(Track_SetConfInfoParam(Tmp(tagUTConfInfoParam{"conf-9", "pid-3"})), 0u);
-    tagUTBrioContextPublicParam ctx = {"ctx1", "DEVICE12345678", "ctx3",  "ctx4",  "ctx5",  "ctx6",
-                                       "corpApp7", "ctx8", "ctx9", "ctx10", "ctx11", "ctx12",
-                                       "ctx13", "ctx14", "s15", "s16", "s17"};
+    tagUTBrioContextPublicParam ctx = {"ctx1",     "DEVICE12345678", "ctx3", "ctx4",  "ctx5",  "ctx6",
+                                       "corpApp7", "ctx8",           "ctx9", "ctx10", "ctx11", "ctx12",
+                                       "ctx13",    "ctx14",          "s15",  "s16",   "s17"};
     ASSERT_EQ(Track_ConfigBrioContextPublicParam(&ctx), 0u);
     Add("10", "ut_event_x", "a2", "a3", "{\"k\":1}");
     EXPECT_EQ(AllUserRecords(),
               "6.0|||||||cached-uuid|c****||||||||2024-05-06 07:08:09.010 +0000|||||||r5c|"
               "{\"terminalType\":\"\",\"confuuid\":\"\",\"pid\":\"\",\"thirdAppVersion\":\"\"}|7|ut_event_empty|||\n"
-                  "6.0|ctx1|DEVICE1234****|ctx3|ctx4|ctx5|ctx6|uuid-1|a****|corpApp7|ctx8|ctx9|ctx10|ctx11|"
-                  "ctx12|ctx13|2024-05-06 07:08:09.010 +0000|10.0.0.1|10.0.0.2|corp1|s15|s16|s17|r5|"
-                  "{\"terminalType\":\"PC\",\"confuuid\":\"conf-9\",\"pid\":\"pid-3\",\"thirdAppVersion\":"
-                  "\"ctx14\"}|10|ut_event_x|a2|a3|{\"k\":1}\n");
+              "6.0|ctx1|DEVICE1234****|ctx3|ctx4|ctx5|ctx6|uuid-1|a****|corpApp7|ctx8|ctx9|ctx10|ctx11|"
+              "ctx12|ctx13|2024-05-06 07:08:09.010 +0000|10.0.0.1|10.0.0.2|corp1|s15|s16|s17|r5|"
+              "{\"terminalType\":\"PC\",\"confuuid\":\"conf-9\",\"pid\":\"pid-3\",\"thirdAppVersion\":"
+              "\"ctx14\"}|10|ut_event_x|a2|a3|{\"k\":1}\n");
 }
 
-TEST(Masks, CountUtf16UnitsAtTheEdges)
-{
-    EXPECT_EQ(MiddleMask("/a/b/c.d"), "/a/b/c.d");   // 8: unchanged
-    EXPECT_EQ(MiddleMask("abcdefghi"), "abcd*fghi");  // 9: one masked
-    EXPECT_EQ(MiddleMask("ab😀cdef😀gh"), "ab😀****😀gh");                  // pairs kept whole
+TEST(Masks, CountUtf16UnitsAtTheEdges) {
+    EXPECT_EQ(MiddleMask("/a/b/c.d"), "/a/b/c.d");      // 8: unchanged
+    EXPECT_EQ(MiddleMask("abcdefghi"), "abcd*fghi");    // 9: one masked
+    EXPECT_EQ(MiddleMask("ab😀cdef😀gh"), "ab😀****😀gh");  // pairs kept whole
     // A pair cut by the mask leaves a lone half, which comes back as U+FFFD.
     EXPECT_EQ(MiddleMask("abc😀defg😀h"), "abc\xEF\xBF\xBD****g😀h");
     EXPECT_EQ(LastFourMask("abcd"), "****");
@@ -69,8 +66,7 @@ TEST(Masks, CountUtf16UnitsAtTheEdges)
     EXPECT_EQ(AllButFirstMask("\xff\xfe"), "\xEF\xBF\xBD*");  // invalid UTF-8 does not crash
 }
 
-TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField)
-{
+TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField) {
     tagUTBrioContextPublicParam ctx = {};
     ctx.context7 = "fromContext";
     ctx.context15 = "";
@@ -87,8 +83,7 @@ TEST_F(UserEvents, ConfigurationItem57OverridesTheCorpAppField)
     EXPECT_NE(lines[1].find("||fromStore|"), std::string::npos);
 }
 
-TEST_F(UserEvents, TextsAreWrittenAsTheyAreAndEmptyEventIdIsRefused)
-{
+TEST_F(UserEvents, TextsAreWrittenAsTheyAreAndEmptyEventIdIsRefused) {
     ConfigureEmptyContext();
     ut_test::LogCapture cap;
     const std::string odd = "a|b\"c\nd\xff\xfe é";
@@ -100,8 +95,7 @@ TEST_F(UserEvents, TextsAreWrittenAsTheyAreAndEmptyEventIdIsRefused)
     EXPECT_TRUE(cap.Contains("param eventId is empty"));
 }
 
-TEST_F(UserEvents, MeetingSwitchBlocksEventIdOneAndDotSwitchBlocksAll)
-{
+TEST_F(UserEvents, MeetingSwitchBlocksEventIdOneAndDotSwitchBlocksAll) {
     ConfigureEmptyContext();
     ut_test::LogCapture cap;
     ASSERT_EQ(Track_SetMeetingSDKDotSwitch(false), 0u);
@@ -123,8 +117,7 @@ TEST_F(UserEvents, MeetingSwitchBlocksEventIdOneAndDotSwitchBlocksAll)
     EXPECT_NE(lines[1].find("}|1|blocked_one|||\n"), std::string::npos);
 }
 
-TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
-{
+TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents) {
     for (int i = 0; i < 600; ++i) Add("5", ("held" + std::to_string(i)).c_str());
     Drain();
     EXPECT_EQ(M().Caches().UserCount(), 513u);
@@ -144,15 +137,13 @@ TEST_F(UserEvents, HeldBackUntilContextThenFlushedInOrderAheadOfLaterEvents)
     EXPECT_NE(lines.back().find("|later|"), std::string::npos);
 }
 
-TEST_F(UserEvents, HeldMediaAloneStaysHeldWhenTheContextArrives)
-{
+TEST_F(UserEvents, HeldMediaAloneStaysHeldWhenTheContextArrives) {
     M().Caches().HoldMedia(Record("900", "media"), 512);
     ConfigureEmptyContext();
     EXPECT_EQ(M().Caches().MediaCount(), 1u);
 }
 
-TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
-{
+TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents) {
     Add("5", "held");
     Drain();
     ASSERT_EQ(Track_ConfigCustomParam(0), 0u);  // first configuration: off
@@ -161,8 +152,7 @@ TEST_F(UserEvents, FlushWithDotSwitchOffDropsTheHeldEvents)
     EXPECT_EQ(AllUserRecords(), "");
 }
 
-TEST_F(UserEvents, TheLinePastTheThresholdIsWrittenThenPacked)
-{
+TEST_F(UserEvents, TheLinePastTheThresholdIsWrittenThenPacked) {
     ConfigureEmptyContext();
     ut_test::LogCapture cap;
     const std::string big(4000, 'x');

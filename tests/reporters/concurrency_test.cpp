@@ -18,7 +18,9 @@ constexpr int kThreads = 4;
 constexpr int kRounds = 100;
 
 std::atomic<int> g_calls{0};
-void Blocked() { g_calls.fetch_add(1); }
+void Blocked() {
+    g_calls.fetch_add(1);
+}
 
 using ut_reporters::ReporterEvents;
 

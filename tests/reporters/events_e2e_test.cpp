@@ -19,9 +19,9 @@
 namespace {
 
 using ut_reporters::Event;
-using ut_reporters::ReporterEvents;
 using ut_reporters::kRunMs;
 using ut_reporters::kWallMs;
+using ut_reporters::ReporterEvents;
 
 tagUTTimeTakenRecord Record(const char *func, uint32_t blockedNotify) {
     tagUTTimeTakenRecord r{blockedNotify, 2, 1500, 10, "d", ""};
@@ -29,29 +29,41 @@ tagUTTimeTakenRecord Record(const char *func, uint32_t blockedNotify) {
     return r;
 }
 
-tagUTPalMsgRecord Msg(uint32_t seq) { return tagUTPalMsgRecord{0, seq, 4, "a", 5, "b", 6}; }
+tagUTPalMsgRecord Msg(uint32_t seq) {
+    return tagUTPalMsgRecord{0, seq, 4, "a", 5, "b", 6};
+}
 
 // A reporter call, and the event, second argument and payload it must write.
-struct Row { std::function<void()> call; const char *event, *arg2; std::string payload; };
+struct Row {
+    std::function<void()> call;
+    const char *event, *arg2;
+    std::string payload;
+};
 
 TEST_F(ReporterEvents, EveryReporterWritesItsEventAndPayloadInCallOrder) {
-    for (int32_t rc : {track_set_confctrl_addr("ctrl:1"), track_set_confmanage_addr("mgmt:2"), track_set_confid("c77"),
-                       track_set_self_participant_id("p5"), track_set_local_addr("10.1.1.1"),
-                       track_set_media_addr("10.2.2.2", 5000), track_set_websocket_link_status(1, 5, "ok"),
-                       track_set_websocket_link_status(1, 0, "refused"),
-                       track_set_websocket_link_status(1, 0, "refused")}) {
+    for (int32_t rc :
+         {track_set_confctrl_addr("ctrl:1"), track_set_confmanage_addr("mgmt:2"), track_set_confid("c77"),
+          track_set_self_participant_id("p5"), track_set_local_addr("10.1.1.1"), track_set_media_addr("10.2.2.2", 5000),
+          track_set_websocket_link_status(1, 5, "ok"), track_set_websocket_link_status(1, 0, "refused"),
+          track_set_websocket_link_status(1, 0, "refused")}) {
         EXPECT_EQ(rc, 0);
     }
     const tagUTTimeTakenRecord taken = Record("Conf::Join", 0);
     const tagUTPalMsgRecord msg = Msg(1);
     const std::vector<Row> rows = {
-        {[] { errno = 0; track_http_error("https://h/v1/usg/acs/token?t=1", nullptr, 106, 0, "{}"); },
+        {[] {
+             errno = 0;
+             track_http_error("https://h/v1/usg/acs/token?t=1", nullptr, 106, 0, "{}");
+         },
          "ut_event_sdk_http_error", "0",
          "{\"errno\":106,\"errnoDesc\":\"CURLE_COULDNT_RESOLVE_HOST - could not resolve host\","
          "\"event\":\"LOGIN_HTTP_RECONNECT_URL\",\"httpRsp\":0,\"httpRspBody\":\"{}\","
          "\"requestId\":\"NA\",\"uri\":\"/v1/usg/acs/token\",\"winLastError\":0}"},
         // The caller's last OS error travels along.
-        {[] { errno = 110; track_http_error("/v1/usg/acs/login/sc", "r", 0, 500, nullptr); },
+        {[] {
+             errno = 110;
+             track_http_error("/v1/usg/acs/login/sc", "r", 0, 500, nullptr);
+         },
          "ut_event_sdk_http_error", "0",
          "{\"errno\":0,\"errnoDesc\":\"\",\"event\":\"LOGIN_HTTPS_AUTH_URL\",\"httpRsp\":500,"
          "\"httpRspBody\":\"NA\",\"requestId\":\"r\",\"uri\":\"/v1/usg/acs/login/sc\",\"winLastError\":110}"},
@@ -77,7 +89,8 @@ TEST_F(ReporterEvents, EveryReporterWritesItsEventAndPayloadInCallOrder) {
         {[] { track_rtc_error(nullptr, 3, "x"); }, "ut_event_sdk_rtc_error", "0",
          "{\"confId\":\"c77\",\"errno\":3,\"errnoDesc\":\"x\",\"rtcFunc\":\"NA\"}"},
         {[] { track_dotdata_delete_file("1.gz", 4, 0, "ops.example", -1); }, "ut_event_dotdata_delete_zip", "0",
-         "{\"deleteFileName\":\"1.gz\",\"errorCode\":0,\"fileLength\":-1,\"fileType\":4,\"uploadUrl\":\"ops.example\"}"},
+         "{\"deleteFileName\":\"1.gz\",\"errorCode\":0,\"fileLength\":-1,\"fileType\":4,\"uploadUrl\":\"ops."
+         "example\"}"},
         {[] { track_zipfile_generate_error(nullptr, 1, 2); }, "ut_event_dotdata_delete_zip", "0",
          "{\"errorCode\":1,\"fileType\":2,\"zipError\":2,\"zipFilePath\":\"\"}"},
         {[] { track_log_zip_error(5, "a.log"); }, "ut_event_sdk_logfile_compress_error", "0",

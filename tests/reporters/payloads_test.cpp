@@ -13,9 +13,13 @@
 namespace unified_track {
 namespace {
 
-std::string Str(const SecureString &s) { return std::string(s.data(), s.size()); }
+std::string Str(const SecureString &s) {
+    return std::string(s.data(), s.size());
+}
 
-struct Row { std::string built, expected; };
+struct Row {
+    std::string built, expected;
+};
 
 void ExpectRows(const std::vector<Row> &rows) {
     for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i].built, rows[i].expected) << "row " << i;
@@ -97,14 +101,15 @@ TEST(TimingPayloads, RecordFieldsAtTheirLimits) {
     std::memset(r.funcName, 'f', sizeof(r.funcName));
     const std::string funcName(UT_TIME_TAKEN_FUNC_NAME_LEN, 'f');
     EXPECT_EQ(Str(TimeTakenFuncName(r)), funcName);
-    EXPECT_EQ(Str(BuildTimeTakenPayload(r)),
-              "{\"blockedCount\":-2,\"blockedNotify\":1,\"data\":\"" + std::string(UT_TIME_TAKEN_DATA_LEN, 'd') +
-                  "\",\"funcName\":\"" + funcName + "\",\"line\":77,\"useTime\":5000000000}");
+    EXPECT_EQ(Str(BuildTimeTakenPayload(r)), "{\"blockedCount\":-2,\"blockedNotify\":1,\"data\":\"" +
+                                                 std::string(UT_TIME_TAKEN_DATA_LEN, 'd') + "\",\"funcName\":\"" +
+                                                 funcName + "\",\"line\":77,\"useTime\":5000000000}");
 
     tagUTPalMsgRecord m{0xDEAD, 3000000000u, 12, "conf", 1, "", 2};
     std::memset(m.recvApp, 'r', sizeof(m.recvApp));
-    EXPECT_EQ(Str(BuildPalMsgPayload(m)), "{\"appMsgId\":12,\"recvApp\":\"" + std::string(sizeof(m.recvApp), 'r') +
-                                              "\",\"recvMid\":2,\"sendApp\":\"conf\",\"sendMid\":1,\"seqId\":3000000000}");
+    EXPECT_EQ(Str(BuildPalMsgPayload(m)),
+              "{\"appMsgId\":12,\"recvApp\":\"" + std::string(sizeof(m.recvApp), 'r') +
+                  "\",\"recvMid\":2,\"sendApp\":\"conf\",\"sendMid\":1,\"seqId\":3000000000}");
 }
 
 }  // namespace

@@ -49,8 +49,7 @@ protected:
     // Waits for every command queued so far, then reads the reporter events of the user dot file.
     std::vector<Event> Events() {
         unified_track::UTThreadMgr::GetInstance().PushCmd(
-            std::function<OST_UT_RESULT()>([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); }),
-            "_test_drain");
+            std::function<OST_UT_RESULT()>([] { return static_cast<OST_UT_RESULT>(UT_SUCCESS); }), "_test_drain");
         std::vector<Event> events;
         std::ifstream in(dir_.path() + "/dotdata/user_dot_data.dat", std::ios::binary);
         std::string line;

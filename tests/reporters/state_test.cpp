@@ -10,7 +10,9 @@
 namespace unified_track {
 namespace {
 
-std::string Str(const SecureString &s) { return std::string(s.data(), s.size()); }
+std::string Str(const SecureString &s) {
+    return std::string(s.data(), s.size());
+}
 
 TEST(LinkState, FailuresCountPerLinkUntilSuccessAndNullTextsKeepFields) {
     LinkState &state = LinkState::Instance();
@@ -47,7 +49,7 @@ TEST(LinkState, FailuresCountPerLinkUntilSuccessAndNullTextsKeepFields) {
 
 TEST(MsgReportLimiter, OneReportPer30SecondsAndABackwardClockRestarts) {
     MsgReportLimiter limiter;
-    const std::pair<uint32_t, bool> steps[] = {{0, false},  {29, false}, {30, true}, {59, false}, {60, true},
+    const std::pair<uint32_t, bool> steps[] = {{0, false},   {29, false}, {30, true},  {59, false}, {60, true},
                                                {1000, true}, {50, false}, {79, false}, {80, true}};
     for (const auto &step : steps) EXPECT_EQ(limiter.TryReport(step.first), step.second) << step.first;
 }

@@ -20,8 +20,10 @@ TEST(LinkNames, RetryReportsNameKnownCodesAndCallEveryOtherOneUnknown) {
         int32_t linkType, reason;
         const char *typeName, *reasonName;
     } rows[] = {
-        {0, 3, "conf ctrl", "confctrl recreate"}, {1, 5, "conf usg manage", "unexpected_linkid"},
-        {-1, 4, "unknow", "unknow"},              {2, 6, "unknow", "unknow"},
+        {0, 3, "conf ctrl", "confctrl recreate"},
+        {1, 5, "conf usg manage", "unexpected_linkid"},
+        {-1, 4, "unknow", "unknow"},
+        {2, 6, "unknow", "unknow"},
         {INT32_MIN, INT32_MAX, "unknow", "unknow"},
     };
     for (const auto &r : rows) {
@@ -82,9 +84,12 @@ bool StartsWith(const char *text, const char *prefix) {
 
 TEST(HttpErrorTable, EntriesFollowLibcurlNumberingAndErrnoAboveOneHundredSelects) {
     const std::vector<std::pair<int32_t, const char *>> named = {
-        {CURLE_OK, "CURLE_OK"}, {CURLE_COULDNT_RESOLVE_HOST, "CURLE_COULDNT_RESOLVE_HOST"},
-        {CURLE_OPERATION_TIMEDOUT, "CURLE_OPERATION_TIMEDOUT"}, {CURLE_SSL_CACERT_BADFILE, "CURLE_SSL_CACERT_BADFILE"},
-        {CURLE_PEER_FAILED_VERIFICATION, "CURLE_PEER_FAILED_VERIFICATION"}, {CURLE_HTTP3, "CURLE_HTTP3"},
+        {CURLE_OK, "CURLE_OK"},
+        {CURLE_COULDNT_RESOLVE_HOST, "CURLE_COULDNT_RESOLVE_HOST"},
+        {CURLE_OPERATION_TIMEDOUT, "CURLE_OPERATION_TIMEDOUT"},
+        {CURLE_SSL_CACERT_BADFILE, "CURLE_SSL_CACERT_BADFILE"},
+        {CURLE_PEER_FAILED_VERIFICATION, "CURLE_PEER_FAILED_VERIFICATION"},
+        {CURLE_HTTP3, "CURLE_HTTP3"},
         {CURLE_PROXY, "CURLE_PROXY"}};
     for (const auto &n : named) EXPECT_TRUE(StartsWith(HttpErrorDescEntry(n.first), n.second)) << n.second;
     EXPECT_EQ(CURLE_PROXY, kHttpErrorDescCount - 2);

@@ -38,8 +38,14 @@ int32_t Del(const char *key) {
 
 }  // namespace
 
-void InstallFakeConfigCache() { setAddCacheFun(&Add, &Query, &Del); }
-std::mutex &FakeConfigCacheLock() { return g_lock; }
-FakeConfigCache &FakeConfigCacheState() { return g_cache; }
+void InstallFakeConfigCache() {
+    setAddCacheFun(&Add, &Query, &Del);
+}
+std::mutex &FakeConfigCacheLock() {
+    return g_lock;
+}
+FakeConfigCache &FakeConfigCacheState() {
+    return g_cache;
+}
 
 }  // namespace ut_test

@@ -60,7 +60,7 @@ private:
     void Serve(int client);
     void *ctx_ = nullptr;  // SSL_CTX
     mutable std::mutex mutex_;
-    std::vector<std::string> heads_;  // guarded by mutex_
+    std::vector<std::string> heads_;           // guarded by mutex_
     std::unique_ptr<LocalListener> listener_;  // last: stops before the rest goes
 };
 

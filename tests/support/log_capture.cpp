@@ -15,14 +15,18 @@ LogCapture::LogCapture() : shared_(std::make_shared<Shared>()) {
     });
 }
 
-LogCapture::~LogCapture() { unified_track::SetLogCaptureHook(nullptr); }
+LogCapture::~LogCapture() {
+    unified_track::SetLogCaptureHook(nullptr);
+}
 
 std::vector<unified_track::LogRecord> LogCapture::Lines() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);
     return shared_->lines;
 }
 
-bool LogCapture::Contains(const std::string &text) const { return Count(text) > 0; }
+bool LogCapture::Contains(const std::string &text) const {
+    return Count(text) > 0;
+}
 
 std::vector<unified_track::LogRecord> LogCapture::Find(const std::string &module, int level,
                                                        const std::string &text) const {
@@ -37,7 +41,9 @@ std::vector<unified_track::LogRecord> LogCapture::Find(const std::string &module
     return out;
 }
 
-size_t LogCapture::Count(const std::string &text) const { return Find("", -1, text).size(); }
+size_t LogCapture::Count(const std::string &text) const {
+    return Find("", -1, text).size();
+}
 
 bool LogCapture::WaitFor(const std::string &text, uint32_t timeoutMs) const {
     std::unique_lock<std::mutex> lock(shared_->mutex);

@@ -87,8 +87,7 @@ uint32_t ManualClock::LastSleepMs() {
 
 bool ManualClock::WaitForSleepers(int n, uint32_t timeoutMs) {
     std::unique_lock<std::mutex> lock(impl_->mutex);
-    return impl_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs),
-                              [&] { return impl_->sleepers >= n; });
+    return impl_->cv.wait_for(lock, std::chrono::milliseconds(timeoutMs), [&] { return impl_->sleepers >= n; });
 }
 
 }  // namespace ut_test

@@ -60,7 +60,7 @@ TEST(CollectorTool, AnswersServiceUnavailableThenKeepsTheRetriedUpload) {
     ASSERT_LT(ca.size(), sizeof cert.certInfo);
     std::memcpy(cert.certInfo, ca.c_str(), ca.size() + 1);
     Track_SetCertInfo(&cert);
-    tagUTTransferParam transfer = {nullptr, "tok", nullptr, "127.0.0.1", 1, static_cast<uint16_t>(port),
+    tagUTTransferParam transfer = {nullptr, "tok", nullptr, "127.0.0.1", 1,      static_cast<uint16_t>(port),
                                    {},      0,     nullptr, nullptr,     nullptr};
     Track_ConfigUploadParam(&transfer);
     for (const char *id : {"2001", "2002"}) {
@@ -107,8 +107,8 @@ TEST(CollectorTool, GivenCertificateServesAndUndecodableBodiesAreRefused) {
     client.set_ca_cert_path(dir.file("c.pem").c_str());
     client.enable_server_certificate_verification(true);
     const httplib::Headers gzip = {{"Content-Encoding", "gzip"}};
-    auto res = client.Post("/v1/ops/das/mmr/report", gzip, ut_test::GzipBytes(R"([{"a":1},{"b":"two"}])"),
-                           "application/json");
+    auto res =
+        client.Post("/v1/ops/das/mmr/report", gzip, ut_test::GzipBytes(R"([{"a":1},{"b":"two"}])"), "application/json");
     ASSERT_TRUE(res);
     EXPECT_EQ(res->status, 200);
     res = client.Post("/v1/ops/client/report/av", gzip, ut_test::GzipBytes(Envelope(MediaLine("30009", "p"))),
@@ -155,7 +155,7 @@ TEST(CollectorTool, WrongArgumentsExplainAndExitTwo) {
     // A certificate that is not one ends the start with a reason.
     ut_tools_test::WriteFile(dir.file("bad.pem"), "not a certificate");
     const Result r = RunTool(UT_COLLECTOR_PATH, {"--port", "0", "--out", dir.path(), "--cert", dir.file("bad.pem"),
-                                             "--key", dir.file("bad.pem")});
+                                                 "--key", dir.file("bad.pem")});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("certificate or key unusable"), std::string::npos) << r.err;
 }

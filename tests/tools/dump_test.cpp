@@ -29,9 +29,10 @@ protected:
     std::string MakeDataFolder() {
         const std::string root = dir_.path() + "/data/dotdata";
         for (const char *f : {"user", "media", "mmr"}) std::filesystem::create_directories(root + "/" + f);
-        WriteFile(root + "/user/1700000000000.gz", ut_test::GzipBytes(Envelope(UserLine("1001", "ut_event_packed", "{}"))));
-        WriteFile(root + "/user_dot_data.dat", UserLine("1002", "ut_event_a", R"({"k":"x|y"})") +
-                                                   UserLine("1003", "ut_event_long_name_here", ""));
+        WriteFile(root + "/user/1700000000000.gz",
+                  ut_test::GzipBytes(Envelope(UserLine("1001", "ut_event_packed", "{}"))));
+        WriteFile(root + "/user_dot_data.dat",
+                  UserLine("1002", "ut_event_a", R"({"k":"x|y"})") + UserLine("1003", "ut_event_long_name_here", ""));
         WriteFile(root + "/media_dot_data.dat", MediaLine("30014", "conf-1|{\"loss\":0}"));
         WriteFile(root + "/mmr/1700000000001.gz", ut_test::GzipBytes(R"([{"m":1},{"m":2}])"));
         WriteFile(root + "/mmr_dot_data.dat", R"({"m":3},)");
@@ -63,7 +64,7 @@ TEST_F(DumpTest, DataFolderPrintsEveryRecordInAnAlignedTable) {
 TEST_F(DumpTest, JsonGivesUserLinesTheirThirtyNamedFieldsInLineOrder) {
     MakeDataFolder();
     const Result r = RunTool(UT_DUMP_PATH, {"--json", dir_.path() + "/data/dotdata/user_dot_data.dat",
-                                        dir_.path() + "/data/dotdata/media_dot_data.dat"});
+                                            dir_.path() + "/data/dotdata/media_dot_data.dat"});
     ASSERT_EQ(r.status, 0) << r.err;
     const std::vector<std::string> lines = Lines(r.out);
     ASSERT_EQ(lines.size(), 3u);

@@ -49,8 +49,8 @@ TEST(RecordDecoding, LinesOfUnknownKindAreTakenByTheirShape) {
 
 TEST(RecordDecoding, JsonOutputEscapesControlsAndReplacesInvalidUtf8) {
     EXPECT_EQ(ut_tools::JsonQuote("a\"b\\c\n\x01"), R"("a\"b\\c\n\u0001")");
-    EXPECT_EQ(ut_tools::JsonQuote("\xc3\xa9"), "\"\xc3\xa9\"");                    // é passes
-    EXPECT_EQ(ut_tools::JsonQuote("a\xff|b"), R"("a\ufffd|b")");                   // one byte, one U+FFFD
-    EXPECT_EQ(ut_tools::JsonQuote("\xe2\x82"), R"("\ufffd\ufffd")");               // cut sequence
-    EXPECT_EQ(ut_tools::JsonQuote("\xed\xa0\x80"), R"("\ufffd\ufffd\ufffd")");     // surrogate
+    EXPECT_EQ(ut_tools::JsonQuote("\xc3\xa9"), "\"\xc3\xa9\"");                 // é passes
+    EXPECT_EQ(ut_tools::JsonQuote("a\xff|b"), R"("a\ufffd|b")");                // one byte, one U+FFFD
+    EXPECT_EQ(ut_tools::JsonQuote("\xe2\x82"), R"("\ufffd\ufffd")");            // cut sequence
+    EXPECT_EQ(ut_tools::JsonQuote("\xed\xa0\x80"), R"("\ufffd\ufffd\ufffd")");  // surrogate
 }

@@ -11,8 +11,8 @@
 namespace ut_tools_test {
 
 struct Result {
-    int status = -1;   // exit status; -1 when the process did not exit normally
-    int signal = 0;    // the signal that ended it, 0 when it exited
+    int status = -1;  // exit status; -1 when the process did not exit normally
+    int signal = 0;   // the signal that ended it, 0 when it exited
     std::string out, err;
 };
 

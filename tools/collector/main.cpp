@@ -66,7 +66,8 @@ std::string ParseArgs(int argc, char **argv, Args *args) {
             if (colon == std::string::npos || !ParseNumber(v.substr(0, colon), 1, 1000000, &n) ||
                 !ParseNumber(v.substr(colon + 1), 100, 599, &code))
                 return "bad --fail value (N:CODE, e.g. 3:503): " + v;
-            args->script.insert(args->script.end(), static_cast<size_t>(n), ut_tools::Answer{static_cast<int>(code), false});
+            args->script.insert(args->script.end(), static_cast<size_t>(n),
+                                ut_tools::Answer{static_cast<int>(code), false});
         } else {
             return "unknown argument: " + a;
         }
@@ -95,8 +96,10 @@ void PrintRequest(const std::string &outDir, const ut_tools::CollectedRequest &r
         std::snprintf(name, sizeof name, "%06zu.jsonl", r.sequence);
         const std::string kind = r.records.empty() ? "" : std::string(ut_tools::KindName(r.records.front().kind)) + " ";
         line += ", " + std::to_string(r.records.size()) + " " + kind + "records";
-        if (WriteRecords(outDir + "/" + name, r)) line += " -> " + std::string(name);
-        else line += ", cannot write " + std::string(name);
+        if (WriteRecords(outDir + "/" + name, r))
+            line += " -> " + std::string(name);
+        else
+            line += ", cannot write " + std::string(name);
     } else {
         line += ", not kept (the client sends it again)";
     }
@@ -140,7 +143,8 @@ int main(int argc, char **argv) {
         std::string trust = args.cert;
         if (args.cert.empty()) {
             trust = args.out + "/ca.pem";
-            std::filesystem::copy_file(collector.CaFile(), trust, std::filesystem::copy_options::overwrite_existing, ec);
+            std::filesystem::copy_file(collector.CaFile(), trust, std::filesystem::copy_options::overwrite_existing,
+                                       ec);
             if (ec) {
                 std::fprintf(stderr, "ut-collector: cannot write %s: %s\n", trust.c_str(), ec.message().c_str());
                 return 1;

@@ -53,10 +53,14 @@ bool GunzipBytes(const std::string &gz, std::string *out, std::string *error) {
     const std::string zmsg = zs.msg != nullptr ? zs.msg : "inflate error";
     inflateEnd(&zs);
     if (rc == Z_STREAM_END && left == 0) return true;
-    if (rc == Z_STREAM_END) *error = "bytes after the end of the gzip stream";
-    else if (rc == Z_OK) *error = "gzip content larger than 256 MB";
-    else if (rc == Z_BUF_ERROR) *error = "truncated gzip stream";
-    else *error = "damaged gzip stream (" + zmsg + ")";
+    if (rc == Z_STREAM_END)
+        *error = "bytes after the end of the gzip stream";
+    else if (rc == Z_OK)
+        *error = "gzip content larger than 256 MB";
+    else if (rc == Z_BUF_ERROR)
+        *error = "truncated gzip stream";
+    else
+        *error = "damaged gzip stream (" + zmsg + ")";
     out->clear();
     return false;
 }

@@ -64,14 +64,13 @@ bool MakeSelfSignedCert(const std::string &certPath, const std::string &keyPath)
         X509_gmtime_adj(X509_getm_notAfter(cert), 7 * 24 * 3600);
         X509_set_pubkey(cert, key);
         X509_NAME *name = X509_get_subject_name(cert);
-        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"),
-                                   -1, -1, 0);
+        X509_NAME_add_entry_by_txt(name, "CN", MBSTRING_ASC, reinterpret_cast<const unsigned char *>("127.0.0.1"), -1,
+                                   -1, 0);
         X509_set_issuer_name(cert, name);
         ok = AddExt(cert, NID_basic_constraints, "critical,CA:TRUE") &&
              AddExt(cert, NID_key_usage, "critical,digitalSignature,keyCertSign") &&
              AddExt(cert, NID_ext_key_usage, "serverAuth") && AddExt(cert, NID_subject_key_identifier, "hash") &&
-             AddExt(cert, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost") &&
-             X509_sign(cert, key, EVP_sha256()) > 0;
+             AddExt(cert, NID_subject_alt_name, "IP:127.0.0.1,DNS:localhost") && X509_sign(cert, key, EVP_sha256()) > 0;
     }
     if (ok) {
         FILE *c = fopen(certPath.c_str(), "wb");

@@ -31,12 +31,12 @@ struct CollectedRequest {
     std::string method;
     std::string path;
     std::vector<std::pair<std::string, std::string>> headers;  // in arrival order
-    std::string body;        // after the server's gzip decoding
-    bool envelopeOk = false; // body parsed as a JSON object with string "data"/"user", or an array
+    std::string body;                                          // after the server's gzip decoding
+    bool envelopeOk = false;  // body parsed as a JSON object with string "data"/"user", or an array
     Json::Value envelope;
-    int status = 0;          // what was answered
-    size_t sequence = 0;     // 1 for the first request
-    size_t wireBytes = 0;    // body bytes as sent (gzip)
+    int status = 0;               // what was answered
+    size_t sequence = 0;          // 1 for the first request
+    size_t wireBytes = 0;         // body bytes as sent (gzip)
     std::vector<Record> records;  // decoded body; empty when decodeError is set
     std::string decodeError;
 
@@ -89,13 +89,13 @@ private:
 
     mutable std::mutex mutex_;
     mutable std::condition_variable cv_;
-    std::deque<Answer> script_;            // guarded by mutex_
-    std::vector<CollectedRequest> done_;   // guarded by mutex_
-    size_t arrivals_ = 0;                  // guarded by mutex_
-    size_t sequenced_ = 0;                 // guarded by mutex_
-    uint64_t releaseGen_ = 0;              // guarded by mutex_
-    bool stopping_ = false;                // guarded by mutex_
-    std::mutex observerMutex_;             // serialises observer calls
+    std::deque<Answer> script_;                               // guarded by mutex_
+    std::vector<CollectedRequest> done_;                      // guarded by mutex_
+    size_t arrivals_ = 0;                                     // guarded by mutex_
+    size_t sequenced_ = 0;                                    // guarded by mutex_
+    uint64_t releaseGen_ = 0;                                 // guarded by mutex_
+    bool stopping_ = false;                                   // guarded by mutex_
+    std::mutex observerMutex_;                                // serialises observer calls
     std::function<void(const CollectedRequest &)> observer_;  // guarded by observerMutex_
 };
 

@@ -7,17 +7,17 @@
 namespace ut_tools {
 
 const char *const kUserFieldNames[kUserFieldCount] = {
-    "version",  "context1",  "context2",  "context3",   "context4",  "context5",  "context6",  "uuid",
-    "account",  "context7",  "context8",  "context9",   "context10", "context11", "context12", "context13",
-    "time",     "cloudusgIp", "sbcIp",    "reserve1",   "context15", "context16", "context17", "reserve5",
-    "reserves", "eventId",   "event",     "arg2",       "arg3",      "arg4"};
+    "version",  "context1",   "context2", "context3", "context4",  "context5",  "context6",  "uuid",
+    "account",  "context7",   "context8", "context9", "context10", "context11", "context12", "context13",
+    "time",     "cloudusgIp", "sbcIp",    "reserve1", "context15", "context16", "context17", "reserve5",
+    "reserves", "eventId",    "event",    "arg2",     "arg3",      "arg4"};
 
 namespace {
 
 constexpr char kUserVersion[] = "6.0";
 // eventId|time|uuid|account|reserve1|-|trackReserves, then an optional payload.
 constexpr size_t kMediaFixedFields = 7;
-constexpr const char *kMediaFieldNames[kMediaFixedFields] = {"eventId", "time",     "uuid",         "account",
+constexpr const char *kMediaFieldNames[kMediaFixedFields] = {"eventId",  "time",     "uuid",         "account",
                                                              "reserve1", "reserved", "trackReserves"};
 
 bool AllDigits(const std::string &s) {
@@ -73,19 +73,29 @@ void AppendUtf8Escaped(const std::string &s, std::string *out) {
         const unsigned char c = p[i];
         if (c < 0x80) {
             switch (c) {
-            case '"': *out += "\\\""; break;
-            case '\\': *out += "\\\\"; break;
-            case '\n': *out += "\\n"; break;
-            case '\r': *out += "\\r"; break;
-            case '\t': *out += "\\t"; break;
-            default:
-                if (c < 0x20 || c == 0x7f) {
-                    *out += "\\u00";
-                    *out += kHex[c >> 4];
-                    *out += kHex[c & 15];
-                } else {
-                    *out += static_cast<char>(c);
-                }
+                case '"':
+                    *out += "\\\"";
+                    break;
+                case '\\':
+                    *out += "\\\\";
+                    break;
+                case '\n':
+                    *out += "\\n";
+                    break;
+                case '\r':
+                    *out += "\\r";
+                    break;
+                case '\t':
+                    *out += "\\t";
+                    break;
+                default:
+                    if (c < 0x20 || c == 0x7f) {
+                        *out += "\\u00";
+                        *out += kHex[c >> 4];
+                        *out += kHex[c & 15];
+                    } else {
+                        *out += static_cast<char>(c);
+                    }
             }
             ++i;
             continue;
@@ -93,15 +103,20 @@ void AppendUtf8Escaped(const std::string &s, std::string *out) {
         // A well-formed sequence passes; anything else is one U+FFFD per byte.
         size_t len = 0;
         unsigned cp = 0;
-        if (c >= 0xc2 && c <= 0xdf) len = 2, cp = c & 0x1f;
-        else if (c >= 0xe0 && c <= 0xef) len = 3, cp = c & 0x0f;
-        else if (c >= 0xf0 && c <= 0xf4) len = 4, cp = c & 0x07;
+        if (c >= 0xc2 && c <= 0xdf)
+            len = 2, cp = c & 0x1f;
+        else if (c >= 0xe0 && c <= 0xef)
+            len = 3, cp = c & 0x0f;
+        else if (c >= 0xf0 && c <= 0xf4)
+            len = 4, cp = c & 0x07;
         bool ok = len != 0 && i + len <= n;
         for (size_t k = 1; ok && k < len; ++k) {
             ok = (p[i + k] & 0xc0) == 0x80;
             cp = (cp << 6) | (p[i + k] & 0x3f);
         }
-        if (ok) ok = !(len == 3 && (cp < 0x800 || (cp >= 0xd800 && cp <= 0xdfff))) && !(len == 4 && (cp < 0x10000 || cp > 0x10ffff));
+        if (ok)
+            ok = !(len == 3 && (cp < 0x800 || (cp >= 0xd800 && cp <= 0xdfff))) &&
+                 !(len == 4 && (cp < 0x10000 || cp > 0x10ffff));
         if (ok) {
             out->append(s, i, len);
             i += len;
@@ -123,10 +138,14 @@ std::string CompactJson(const Json::Value &v) {
 
 const char *KindName(Kind kind) {
     switch (kind) {
-    case Kind::User: return "user";
-    case Kind::Media: return "media";
-    case Kind::Mmr: return "mmr";
-    default: return "unknown";
+        case Kind::User:
+            return "user";
+        case Kind::Media:
+            return "media";
+        case Kind::Mmr:
+            return "mmr";
+        default:
+            return "unknown";
     }
 }
 
@@ -219,9 +238,12 @@ bool DecodeLines(const std::string &text, Kind kind, std::vector<Record> *out, D
         Record r;
         std::string why;
         bool ok = false;
-        if (k == Kind::User) ok = DecodeUserLine(line, &r, &why);
-        else if (k == Kind::Media) ok = DecodeMediaLine(line, &r, &why);
-        else why = "neither a user nor a media record";
+        if (k == Kind::User)
+            ok = DecodeUserLine(line, &r, &why);
+        else if (k == Kind::Media)
+            ok = DecodeMediaLine(line, &r, &why);
+        else
+            why = "neither a user nor a media record";
         if (!ok) {
             error->line = lineNo;
             error->message = why;

@@ -23,11 +23,12 @@
 
 namespace {
 
-const char kUsage[] = "usage: ut_demo [--timeout SECONDS] [--keep] [--no-upload] [FOLDER]\n"
-                      "  FOLDER       where the library keeps its files (default: a new temporary folder)\n"
-                      "  --timeout    how long to wait for the uploads (default 60 seconds)\n"
-                      "  --keep       leave the temporary folder in place\n"
-                      "  --no-upload  give the library no server: the records stay on disk (for ut-dump)\n";
+const char kUsage[] =
+    "usage: ut_demo [--timeout SECONDS] [--keep] [--no-upload] [FOLDER]\n"
+    "  FOLDER       where the library keeps its files (default: a new temporary folder)\n"
+    "  --timeout    how long to wait for the uploads (default 60 seconds)\n"
+    "  --keep       leave the temporary folder in place\n"
+    "  --no-upload  give the library no server: the records stay on disk (for ut-dump)\n";
 
 // What the demo sends: a kind for the report and a key that finds the record at the collector.
 struct Sent {
@@ -38,19 +39,19 @@ struct Sent {
 // The key of a received record, in the same terms as Sent::key.
 std::string KeyOf(const ut_tools::Record &r) {
     switch (r.kind) {
-    case ut_tools::Kind::User:
-        return r.Text("event") + "/" + r.Text("arg2");
-    case ut_tools::Kind::Media: {
-        const std::string payload = r.Text("payload");
-        const size_t at = payload.find("demo-media-");
-        return at == std::string::npos ? std::string() : payload.substr(at, 12);
-    }
-    case ut_tools::Kind::Mmr: {
-        const Json::Value &v = r.fields.empty() ? Json::Value() : r.fields.front().second;
-        return v.isObject() && v["demoSeq"].isInt() ? "mmr-" + std::to_string(v["demoSeq"].asInt()) : std::string();
-    }
-    default:
-        return {};
+        case ut_tools::Kind::User:
+            return r.Text("event") + "/" + r.Text("arg2");
+        case ut_tools::Kind::Media: {
+            const std::string payload = r.Text("payload");
+            const size_t at = payload.find("demo-media-");
+            return at == std::string::npos ? std::string() : payload.substr(at, 12);
+        }
+        case ut_tools::Kind::Mmr: {
+            const Json::Value &v = r.fields.empty() ? Json::Value() : r.fields.front().second;
+            return v.isObject() && v["demoSeq"].isInt() ? "mmr-" + std::to_string(v["demoSeq"].asInt()) : std::string();
+        }
+        default:
+            return {};
     }
 }
 
@@ -73,16 +74,17 @@ public:
     bool Configure(bool upload) {
         tagUTPublicSdkParam sdk = {"demo-uuid-0001", "demo.user", "10.0.0.1", "10.0.0.2", "corp-demo",
                                    "ut-demo/1.0",    nullptr,     nullptr,    nullptr};
-        tagUTBrioContextPublicParam ctx = {"1.0.0",  "device-0001", "x86_64", "en", "wifi",  "1920x1080",
-                                           "app-id", "demo",        "Linux",  "",   "",      "lan",
-                                           "lan",    "demo-host 2.0", "suite", "tenant-1", "region-1"};
+        tagUTBrioContextPublicParam ctx = {"1.0.0",  "device-0001",   "x86_64", "en",       "wifi",    "1920x1080",
+                                           "app-id", "demo",          "Linux",  "",         "",        "lan",
+                                           "lan",    "demo-host 2.0", "suite",  "tenant-1", "region-1"};
         tagUTConfInfoParam conf = {"conf-demo-42", "pid-7"};
         tagUTParticipantInfo participant = {42, 7, "pid-7"};
         tagUTCertInfo cert = {};
         if (c_.CaFile().size() >= sizeof cert.certInfo) return false;
         std::memcpy(cert.certInfo, c_.CaFile().c_str(), c_.CaFile().size() + 1);
-        tagUTTransferParam transfer = {nullptr, "demo-token", nullptr, "127.0.0.1", 1,
-                                       static_cast<uint16_t>(c_.Port()), {}, 0, nullptr, nullptr, nullptr};
+        tagUTTransferParam transfer = {
+            nullptr, "demo-token", nullptr, "127.0.0.1", 1, static_cast<uint16_t>(c_.Port()), {},
+            0,       nullptr,      nullptr, nullptr};
         bool ok = Track_ConfigPublicSdkParam(&sdk) == UT_SUCCESS;
         ok = Track_ConfigBrioContextPublicParam(&ctx) == UT_SUCCESS && ok;
         ok = Track_SetTerminalType("PC") == UT_SUCCESS && ok;
@@ -125,7 +127,8 @@ public:
         track_rtc_error("demo_rtc_start", 1001, "demo failure");
         track_http_error("https://conf.example.test/v1/usg/acs/login/sc", "req-demo", 7, 503, "{\"error\":\"busy\"}");
         track_log_zip_error(3, "demo.log");
-        for (const char *e : {"ut_event_sdk_rtc_error", "ut_event_sdk_http_error", "ut_event_sdk_logfile_compress_error"})
+        for (const char *e :
+             {"ut_event_sdk_rtc_error", "ut_event_sdk_http_error", "ut_event_sdk_logfile_compress_error"})
             sent_.push_back({"diagnostic", std::string(e) + "/0"});
         // Media records; the last one asks for the file to be packed at once.
         const char *const mediaIds[] = {"30014", "30009", "30007", "30001"};
@@ -197,13 +200,14 @@ public:
                 // One of each kind; for user records the timed event and a diagnostic.
                 const std::string event = rec.Text("event");
                 const std::string which = rec.kind == ut_tools::Kind::User ? event : ut_tools::KindName(rec.kind);
-                if (rec.kind == ut_tools::Kind::User && event != "ut_event_demo_join" && event != "ut_event_sdk_rtc_error")
+                if (rec.kind == ut_tools::Kind::User && event != "ut_event_demo_join" &&
+                    event != "ut_event_sdk_rtc_error")
                     continue;
                 if (!shown.insert(which).second) continue;
                 std::string line = ut_tools::ToJsonLine(rec);
                 if (rec.kind == ut_tools::Kind::User) {
-                    line = std::string("user ") + rec.Text("eventId") + " " + event + " at " + rec.Text("time") +
-                           ": " + rec.Text("arg2") + " | " + rec.Text("arg3") + " | " + rec.Text("arg4");
+                    line = std::string("user ") + rec.Text("eventId") + " " + event + " at " + rec.Text("time") + ": " +
+                           rec.Text("arg2") + " | " + rec.Text("arg3") + " | " + rec.Text("arg4");
                 }
                 if (line.size() > 200) line = line.substr(0, 197) + "...";
                 std::printf("  %s\n", line.c_str());
@@ -215,8 +219,8 @@ public:
             if (missing++ == 0) std::printf("\nmissing:\n");
             std::printf("  %s %s\n", s.kind.c_str(), s.key.c_str());
         }
-        std::printf("\n%s\n", missing == 0 ? "every record reached the collector"
-                                           : "some records did not reach the collector");
+        std::printf("\n%s\n",
+                    missing == 0 ? "every record reached the collector" : "some records did not reach the collector");
     }
 
 private:
@@ -227,7 +231,8 @@ private:
             for (const ut_tools::Record &rec : r.records) {
                 keys.insert(KeyOf(rec));
                 // Diagnostics are told apart by their event name; their arg2 is "0".
-                if (rec.kind == ut_tools::Kind::User && rec.Text("eventId") == "1") keys.insert(rec.Text("event") + "/0");
+                if (rec.kind == ut_tools::Kind::User && rec.Text("eventId") == "1")
+                    keys.insert(rec.Text("event") + "/0");
             }
         }
         return keys;

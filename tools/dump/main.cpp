@@ -34,7 +34,9 @@ constexpr size_t kMaxFileBytes = 64u * 1024 * 1024;  // far above what the libra
 constexpr size_t kDetailWidth = 100;
 
 volatile sig_atomic_t g_stop = 0;
-void OnStop(int) { g_stop = 1; }
+void OnStop(int) {
+    g_stop = 1;
+}
 
 struct Options {
     bool json = false;
@@ -45,8 +47,10 @@ struct Options {
 bool g_failed = false;
 
 void Complain(const std::string &file, size_t line, const std::string &message) {
-    if (line > 0) std::fprintf(stderr, "ut-dump: %s: line %zu: %s\n", file.c_str(), line, message.c_str());
-    else std::fprintf(stderr, "ut-dump: %s: %s\n", file.c_str(), message.c_str());
+    if (line > 0)
+        std::fprintf(stderr, "ut-dump: %s: line %zu: %s\n", file.c_str(), line, message.c_str());
+    else
+        std::fprintf(stderr, "ut-dump: %s: %s\n", file.c_str(), message.c_str());
     g_failed = true;
 }
 
@@ -90,7 +94,8 @@ std::vector<std::string> Row(const Record &r) {
     } else {
         detail = ut_tools::ToJsonLine(r);
         const std::string prefix = "{\"kind\":\"mmr\",\"record\":";
-        if (detail.compare(0, prefix.size(), prefix) == 0) detail = detail.substr(prefix.size(), detail.size() - prefix.size() - 1);
+        if (detail.compare(0, prefix.size(), prefix) == 0)
+            detail = detail.substr(prefix.size(), detail.size() - prefix.size() - 1);
     }
     return {ut_tools::KindName(r.kind), Cell(time, 40), Cell(id, 12), Cell(event, 48), Cell(detail, kDetailWidth)};
 }
@@ -128,7 +133,9 @@ void Print(const std::vector<Record> &records, bool json) {
     }
 }
 
-bool IsZipName(const std::string &path) { return path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0; }
+bool IsZipName(const std::string &path) {
+    return path.size() > 3 && path.compare(path.size() - 3, 3, ".gz") == 0;
+}
 
 // One file: a zip file or a dot file, by its content first and its name second.
 void DumpFile(const std::string &path, std::vector<Record> *out) {
@@ -170,7 +177,8 @@ void DumpFolder(const std::string &path, std::vector<Record> *out) {
     std::string root = path;
     std::error_code ec;
     if (fs::is_directory(path + "/dotdata", ec)) root = path + "/dotdata";
-    const char *const kinds[][2] = {{"user", "user_dot_data.dat"}, {"media", "media_dot_data.dat"}, {"mmr", "mmr_dot_data.dat"}};
+    const char *const kinds[][2] = {
+        {"user", "user_dot_data.dat"}, {"media", "media_dot_data.dat"}, {"mmr", "mmr_dot_data.dat"}};
     size_t found = 0;
     bool layout = false;  // an emptied data folder is not an error: everything was uploaded
     for (const auto &k : kinds) {
@@ -234,8 +242,10 @@ void Follow(const std::string &path, bool json) {
                         continue;
                     }
                     for (const Record &r : records) {
-                        if (json) std::printf("%s\n", ut_tools::ToJsonLine(r).c_str());
-                        else PrintRow(Row(r), widths);
+                        if (json)
+                            std::printf("%s\n", ut_tools::ToJsonLine(r).c_str());
+                        else
+                            PrintRow(Row(r), widths);
                     }
                 }
                 std::fflush(stdout);
@@ -251,11 +261,16 @@ int main(int argc, char **argv) {
     Options opt;
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
-        if (a == "--json") opt.json = true;
-        else if (a == "--follow" || a == "-f") opt.follow = true;
-        else if (a == "-h" || a == "--help") return std::fputs(kUsage, stdout), 0;
-        else if (a.size() > 1 && a[0] == '-') return std::fprintf(stderr, "ut-dump: unknown option %s\n%s", a.c_str(), kUsage), 2;
-        else opt.paths.push_back(a);
+        if (a == "--json")
+            opt.json = true;
+        else if (a == "--follow" || a == "-f")
+            opt.follow = true;
+        else if (a == "-h" || a == "--help")
+            return std::fputs(kUsage, stdout), 0;
+        else if (a.size() > 1 && a[0] == '-')
+            return std::fprintf(stderr, "ut-dump: unknown option %s\n%s", a.c_str(), kUsage), 2;
+        else
+            opt.paths.push_back(a);
     }
     if (opt.paths.empty() || (opt.follow && opt.paths.size() != 1)) {
         std::fputs(kUsage, stderr);
@@ -277,9 +292,12 @@ int main(int argc, char **argv) {
     std::vector<Record> records;
     for (const std::string &p : opt.paths) {
         std::error_code ec;
-        if (fs::is_directory(p, ec)) DumpFolder(p, &records);
-        else if (fs::exists(p, ec)) DumpFile(p, &records);
-        else Complain(p, 0, "no such file or folder");
+        if (fs::is_directory(p, ec))
+            DumpFolder(p, &records);
+        else if (fs::exists(p, ec))
+            DumpFile(p, &records);
+        else
+            Complain(p, 0, "no such file or folder");
     }
     Print(records, opt.json);
     return g_failed ? 1 : 0;

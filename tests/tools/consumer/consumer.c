@@ -5,8 +5,7 @@
 
 #include <unified_track/unified_track.h>
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     char logPath[512], dataPath[512], version[32] = {0};
     const char *base = argc > 1 ? argv[1] : ".";
     snprintf(logPath, sizeof logPath, "%s/log/", base);
