@@ -20,7 +20,7 @@
 
 #include "host/log.h"
 #include "host/pal.h"
-#include "log/TrackApiLogConstants.h"
+#include "log/track_api_log_constants.h"
 
 namespace {
 

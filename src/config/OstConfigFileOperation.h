@@ -7,8 +7,8 @@
 //   GuaranteedLock(): the guaranteed domain IP list.
 //   TemplateLock():   the guaranteed address list (m_templateArray); a leaf lock.
 // Files: OstConfigFileOperation.cpp (folder, readers, domain IP file, strategy, detect URLs),
-// OstConfigDns.cpp (IP lists and DNS), OstConfigAddr.cpp (conference-control and region
-// addresses), OstConfigDetect.cpp (net dial nodes and key words), OstConfigJson.cpp (parsing).
+// config_dns.cpp (IP lists and DNS), config_addr.cpp (conference-control and region
+// addresses), config_detect.cpp (net dial nodes and key words), config_json.cpp (parsing).
 #pragma once
 
 #include <json/json.h>
@@ -22,7 +22,7 @@
 
 #include <unified_track/ost_config.h>
 
-#include "config/OstConfigConstants.h"
+#include "config/config_constants.h"
 #include "host/log.h"
 
 // Lines of this subsystem carry the operation's own name and the subsystem's source name; from
@@ -79,7 +79,7 @@ struct ConfigTextFree {
 };
 using ConfigText = std::unique_ptr<char, ConfigTextFree>;
 
-// ---- JSON (OstConfigJson.cpp) ----
+// ---- JSON (config_json.cpp) ----
 // Parses text up to its first NUL with the default reader settings; false on any error.
 bool ParseConfigJson(const char *text, Json::Value *root);
 // The member `key` of an object, or null when `value` is no object or lacks it. Never throws.
@@ -95,7 +95,7 @@ std::string GetServerDomainIdentity();
 std::string ApplyServerDomainStrategy(const std::string &domain);
 uint32_t GetDomainFromFile(std::vector<std::string> &out, const std::string &key);
 
-// ---- detection (OstConfigDetect.cpp) ----
+// ---- detection (config_detect.cpp) ----
 void GetNodeFromJsonArray(std::vector<tagNET_DIAL_NODE> &nodes, const Json::Value &value);
 void GetStringArrayFromJson(const Json::Value &root, const char *key, std::vector<std::string> &out);
 

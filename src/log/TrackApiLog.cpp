@@ -11,7 +11,7 @@
 
 #include "host/clock.h"
 #include "host/log.h"
-#include "log/TrackApiLogConstants.h"
+#include "log/track_api_log_constants.h"
 #include "log/api_log_mask.h"
 #include "log/track_trace_constants.h"
 

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "host/log.h"
-#include "log/TrackApiLogConstants.h"
+#include "log/track_api_log_constants.h"
 
 namespace apilog {
 namespace {

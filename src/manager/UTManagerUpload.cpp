@@ -15,7 +15,7 @@
 #include "manager/UTDeliveryConstants.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
-#include "transport/UTTransportConstants.h"
+#include "transport/transport_constants.h"
 #include "transport/UTUploader.h"
 
 namespace unified_track {

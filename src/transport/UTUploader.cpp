@@ -15,7 +15,7 @@
 #include "host/log.h"
 #include "host/pal.h"
 #include "host/securec.h"
-#include "transport/UTTransportConstants.h"
+#include "transport/transport_constants.h"
 
 namespace unified_track {
 

@@ -13,7 +13,7 @@
 #include "host/path.h"
 #include "host/securec.h"
 #include "host/string_helper.h"
-#include "transport/UTTransportConstants.h"
+#include "transport/transport_constants.h"
 
 namespace unified_track {
 
