@@ -241,13 +241,18 @@ void FlushLogs() {
     }
 }
 
-void SetLogCaptureHook(LogCaptureHook hook) {
+LogCaptureHook ExchangeLogCaptureHook(LogCaptureHook hook) {
     LogState &s = State();
     std::shared_ptr<const LogCaptureHook> holder;
     if (hook) holder = std::make_shared<const LogCaptureHook>(std::move(hook));
-    std::lock_guard<std::mutex> lock(s.hookMutex);
-    s.hook = std::move(holder);
-    g_hasHook.store(s.hook != nullptr, std::memory_order_release);
+    std::shared_ptr<const LogCaptureHook> previous;
+    {
+        std::lock_guard<std::mutex> lock(s.hookMutex);
+        previous = std::move(s.hook);
+        s.hook = std::move(holder);
+        g_hasHook.store(s.hook != nullptr, std::memory_order_release);
+    }
+    return previous ? *previous : LogCaptureHook();
 }
 
 }  // namespace unified_track
