@@ -10,6 +10,7 @@
 
 #include "host/log_sink.h"
 #include "host/pal.h"
+#include "host/path.h"
 
 namespace unified_track {
 namespace {
@@ -211,10 +212,7 @@ void SetTraceFolder(const std::string &folder) {
     try {
         std::shared_ptr<RotatingLogSink> sink;
         if (!folder.empty()) {
-            std::string path = folder;
-            if (path.back() != kPathSep && path.back() != '/') path += kPathSep;
-            path += kTraceFileName;
-            sink = MakeSink(path, kTraceMaxBytes, kTraceFileCount);
+            sink = MakeSink(PathJoin(folder, kTraceFileName), kTraceMaxBytes, kTraceFileCount);
         }
         LogState &s = State();
         std::lock_guard<std::mutex> lock(s.mutex);
