@@ -10,6 +10,7 @@
 
 #include "host/log_sink.h"
 #include "host/pal.h"
+#include "host/path.h"
 
 namespace unified_track {
 namespace {
@@ -211,10 +212,7 @@ void SetTraceFolder(const std::string &folder) {
     try {
         std::shared_ptr<RotatingLogSink> sink;
         if (!folder.empty()) {
-            std::string path = folder;
-            if (path.back() != kPathSep && path.back() != '/') path += kPathSep;
-            path += kTraceFileName;
-            sink = MakeSink(path, kTraceMaxBytes, kTraceFileCount);
+            sink = MakeSink(PathJoin(folder, kTraceFileName), kTraceMaxBytes, kTraceFileCount);
         }
         LogState &s = State();
         std::lock_guard<std::mutex> lock(s.mutex);
@@ -241,13 +239,18 @@ void FlushLogs() {
     }
 }
 
-void SetLogCaptureHook(LogCaptureHook hook) {
+LogCaptureHook ExchangeLogCaptureHook(LogCaptureHook hook) {
     LogState &s = State();
     std::shared_ptr<const LogCaptureHook> holder;
     if (hook) holder = std::make_shared<const LogCaptureHook>(std::move(hook));
-    std::lock_guard<std::mutex> lock(s.hookMutex);
-    s.hook = std::move(holder);
-    g_hasHook.store(s.hook != nullptr, std::memory_order_release);
+    std::shared_ptr<const LogCaptureHook> previous;
+    {
+        std::lock_guard<std::mutex> lock(s.hookMutex);
+        previous = std::move(s.hook);
+        s.hook = std::move(holder);
+        g_hasHook.store(s.hook != nullptr, std::memory_order_release);
+    }
+    return previous ? *previous : LogCaptureHook();
 }
 
 }  // namespace unified_track

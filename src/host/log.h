@@ -51,8 +51,9 @@ struct LogRecord {
     std::string text;
 };
 // Sees every line that passes the level filter, on the logging thread. Null removes it.
+// Installs `hook` and returns the one it replaces, so that a scoped installer can put it back.
 using LogCaptureHook = std::function<void(const LogRecord &)>;
-void SetLogCaptureHook(LogCaptureHook hook);
+LogCaptureHook ExchangeLogCaptureHook(LogCaptureHook hook);
 }  // namespace unified_track
 
 enum UTLogFilterRule { LOG_FILTER_IP = 3, LOG_FILTER_PATH = 4 };

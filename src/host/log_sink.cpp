@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "host/pal.h"
+#include "host/path.h"
 
 namespace unified_track {
 namespace {
@@ -23,13 +24,8 @@ spdlog::file_event_handlers PrivateFileHandlers() {
 }
 
 std::string FolderOf(const std::string &path) {
-    size_t pos = path.find_last_of(kPathSep);
+    size_t pos = LastPathSep(path);
     return pos == std::string::npos ? std::string(".") : path.substr(0, pos);
-}
-
-std::string NameOf(const std::string &path) {
-    size_t pos = path.find_last_of(kPathSep);
-    return pos == std::string::npos ? path : path.substr(pos + 1);
 }
 
 bool EndsWith(const std::string &text, const std::string &tail) {
@@ -94,7 +90,7 @@ void RotatingLogSink::flush_() {
 std::string RotatingLogSink::KeyOf(const std::string &fileName) const {
     std::string stem;
     std::string ext;
-    std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(NameOf(path_));
+    std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(FileNameOf(path_));
     std::string rest = fileName;
     if (EndsWith(rest, ".gz")) rest.resize(rest.size() - 3);
     const size_t head = stem.size() + 1;
@@ -126,7 +122,7 @@ std::string RotatingLogSink::NextArchiveName() const {
     std::snprintf(stamp, sizeof(stamp), "%04d%02d%02d%02d%02d%02d%03d", local.tm_year + 1900, local.tm_mon + 1,
                   local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec, ms);
     std::vector<std::string> rotated = ListRotated(path_);
-    const std::string newest = rotated.empty() ? std::string() : KeyOf(NameOf(rotated.back()));
+    const std::string newest = rotated.empty() ? std::string() : KeyOf(FileNameOf(rotated.back()));
     std::string stem;
     std::string ext;
     std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(path_);
@@ -157,13 +153,13 @@ void RotatingLogSink::Prune() {
     std::vector<std::string> rotated = ListRotated(path_);
     std::vector<std::string> keys;
     for (const auto &p : rotated) {
-        std::string key = KeyOf(NameOf(p));
+        std::string key = KeyOf(FileNameOf(p));
         if (keys.empty() || keys.back() != key) keys.push_back(key);
     }
     if (keys.size() <= fileCount_) return;
     const std::string &keep = keys[keys.size() - fileCount_];  // oldest one kept
     for (const auto &p : rotated) {
-        if (KeyOf(NameOf(p)) >= keep) break;
+        if (KeyOf(FileNameOf(p)) >= keep) break;
         PAL_Remove(p.c_str());
         for (auto it = rotated_.begin(); it != rotated_.end(); ++it) {
             if (*it == p) {
@@ -183,7 +179,7 @@ int RotatingLogSink::CompressRotated(const std::string &path) {
 std::vector<std::string> RotatingLogSink::ListRotated(const std::string &path) {
     std::string stem;
     std::string ext;
-    std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(NameOf(path));
+    std::tie(stem, ext) = spdlog::details::file_helper::split_by_extension(FileNameOf(path));
     const std::string prefix = stem + ".";
     auto isRotated = [&](const PAL_DirEntry &e) {
         if (e.isDir || e.name.compare(0, prefix.size(), prefix) != 0) return false;
@@ -201,7 +197,7 @@ std::vector<std::string> RotatingLogSink::ListRotated(const std::string &path) {
     std::vector<std::string> names;
     std::vector<std::string> paths;
     if (PAL_ScanDir(folder.c_str(), &names, isRotated) <= 0) return paths;
-    for (const auto &n : names) paths.push_back(folder + kPathSep + n);
+    for (const auto &n : names) paths.push_back(PathJoin(folder, n));
     return paths;
 }
 

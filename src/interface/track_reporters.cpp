@@ -5,11 +5,14 @@
 
 #include "host/clock.h"
 #include "host/export_guard.h"
+#include "host/log.h"
 #include "host/pal.h"
 #include "interface/track_event_queue.h"
 #include "interface/track_link_payloads.h"
 #include "interface/track_link_state.h"
 #include "interface/track_reporter_texts.h"
+#include "log/track_trace.h"
+#include "manager/UTThreadMgr.h"
 
 using unified_track::GuardExport;
 using unified_track::LinkState;
@@ -191,3 +194,16 @@ UT_API int32_t track_set_websocket_link_status(int32_t linkType, int32_t status,
 }
 
 }  // extern "C"
+
+namespace {
+// Compression failures of the log library become dot-data events: whenever the API log starts,
+// the callback is registered on the command thread like every other manager-side change. Set
+// while the library loads, in the file that defines the callback, so it is linked wherever the
+// callback is.
+void RegisterLogZipErrorCallback(const char *caller) {
+    unified_track::UTThreadMgr::GetInstance().PushCmd(
+        std::function<void()>([] { LogStream::SetZipDataFuncCallback(&track_log_zip_error); }), caller);
+}
+[[maybe_unused]] const bool g_logZipErrorHookSet =
+    (Track_SetTraceLogStartedHandler(&RegisterLogZipErrorCallback), true);
+}  // namespace

@@ -16,7 +16,6 @@
 #include "host/path.h"
 #include "host/securec.h"
 #include "log/track_trace_constants.h"
-#include "manager/UTThreadMgr.h"
 
 #ifndef UT_VERSION_TEXT
 #define UT_VERSION_TEXT "unknown"
@@ -24,6 +23,7 @@
 
 namespace {
 std::atomic<int32_t> g_apiLogStarted{0};
+std::atomic<TraceLogStartedHandler> g_startedHandler{nullptr};
 // Serialises start and update, so two first calls cannot both start the API log.
 std::recursive_mutex g_setupLock;
 std::mutex g_logFolderLock;
@@ -72,10 +72,12 @@ void Track_TraceLogStartBase(int32_t level, int32_t maxSizeKB, int32_t fileCount
     UnInitLog(kApiLogModule);
     InitLog(kApiLogModule, filePath.c_str(), maxSizeKB, fileCount, level);
     g_apiLogStarted.store(1);
-    // Compression failures of the log library become dot-data events; registered on the
-    // command thread like every other manager-side change.
-    unified_track::UTThreadMgr::GetInstance().PushCmd(
-        std::function<void()>([] { LogStream::SetZipDataFuncCallback(&track_log_zip_error); }), __PRETTY_FUNCTION__);
+    TraceLogStartedHandler handler = g_startedHandler.load();
+    if (handler != nullptr) handler(__PRETTY_FUNCTION__);
+}
+
+void Track_SetTraceLogStartedHandler(TraceLogStartedHandler handler) {
+    g_startedHandler.store(handler);
 }
 
 void Track_TraceUpdateLogParams(int32_t level, int32_t maxSizeKB, int32_t fileCount, const char *folder) {

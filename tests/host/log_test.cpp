@@ -98,6 +98,18 @@ TEST(Log, CaptureAndLogStreamSeeTheRecordAndLevelFiltersDropLines) {
     DoLog(nullptr, 9, 0, nullptr, nullptr, 0, nullptr);  // never crashes
 }
 
+TEST(Log, NestedCapturesPutTheOuterHookBackWhenTheInnerEnds) {
+    LogCapture outer;
+    {
+        LogCapture inner;
+        UT_LOGI("seen by the inner");
+        EXPECT_TRUE(inner.Contains("seen by the inner"));
+    }
+    UT_LOGI("seen by the outer");
+    EXPECT_FALSE(outer.Contains("seen by the inner"));
+    EXPECT_TRUE(outer.Contains("seen by the outer"));
+}
+
 TEST(Log, AModuleWritesItsOwnFileWithItsLevelOthersTheTraceFileOnceItsFolderIsKnown) {
     TempDir dir;
     std::string path = dir.file("sdk_api_info.txt");

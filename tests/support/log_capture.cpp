@@ -4,20 +4,17 @@
 
 namespace ut_test {
 
-LogCapture::LogCapture() : shared_(std::make_shared<Shared>()) {
-    std::shared_ptr<Shared> shared = shared_;
-    unified_track::SetLogCaptureHook([shared](const unified_track::LogRecord &r) {
+unified_track::LogCaptureHook LogCapture::HookInto(std::shared_ptr<Shared> shared) {
+    return [shared](const unified_track::LogRecord &r) {
         {
             std::lock_guard<std::mutex> lock(shared->mutex);
             shared->lines.push_back(r);
         }
         shared->cv.notify_all();
-    });
+    };
 }
 
-LogCapture::~LogCapture() {
-    unified_track::SetLogCaptureHook(nullptr);
-}
+LogCapture::LogCapture() : shared_(std::make_shared<Shared>()), hook_(HookInto(shared_)) {}
 
 std::vector<unified_track::LogRecord> LogCapture::Lines() const {
     std::lock_guard<std::mutex> lock(shared_->mutex);

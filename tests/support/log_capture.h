@@ -9,16 +9,30 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/log.h"
 
 namespace ut_test {
 
+// Installs a log capture hook for a scope and puts the previous one back when the scope ends,
+// also when an assertion ends the test early; guards nest.
+class ScopedLogCaptureHook {
+public:
+    explicit ScopedLogCaptureHook(unified_track::LogCaptureHook hook)
+        : previous_(unified_track::ExchangeLogCaptureHook(std::move(hook))) {}
+    ~ScopedLogCaptureHook() { unified_track::ExchangeLogCaptureHook(std::move(previous_)); }
+    ScopedLogCaptureHook(const ScopedLogCaptureHook &) = delete;
+    ScopedLogCaptureHook &operator=(const ScopedLogCaptureHook &) = delete;
+
+private:
+    unified_track::LogCaptureHook previous_;
+};
+
 class LogCapture {
 public:
-    LogCapture();   // installs the hook (replacing any other)
-    ~LogCapture();  // removes it
+    LogCapture();  // installs its hook in place of the current one, which it puts back when it ends
 
     LogCapture(const LogCapture &) = delete;
     LogCapture &operator=(const LogCapture &) = delete;
@@ -40,7 +54,10 @@ private:
         std::condition_variable cv;
         std::vector<unified_track::LogRecord> lines;  // guarded by mutex
     };
+    static unified_track::LogCaptureHook HookInto(std::shared_ptr<Shared> shared);
+
     std::shared_ptr<Shared> shared_;
+    ScopedLogCaptureHook hook_;  // after shared_: installed last, removed first
 };
 
 }  // namespace ut_test
