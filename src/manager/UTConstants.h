@@ -15,8 +15,6 @@ constexpr char kMmrZipFolderName[] = "mmr";
 constexpr char kUserDotFileName[] = "user_dot_data.dat";
 constexpr char kMediaDotFileName[] = "media_dot_data.dat";
 constexpr char kMmrDotFileName[] = "mmr_dot_data.dat";
-// Size of the folder buffers handed between the exports and the manager.
-constexpr size_t kPathBufferSize = 260;
 
 // ---- application identity ----
 constexpr char kStoredCorpAppId[] = "Kp4RwT8zLq2NvB6xHd9JmC3fYs7Ge";

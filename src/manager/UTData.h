@@ -5,6 +5,7 @@
 #include <string>
 
 #include "host/http_proxy.h"
+#include "transport/upload_param.h"
 
 namespace unified_track {
 
@@ -25,19 +26,6 @@ struct ContextSubEventParam {
     std::string name;
     uint8_t isEnd = 0;
     uint64_t time = 0;
-};
-
-// Upload parameters; the uploader works on a copy taken per request.
-struct UpLoadParam {
-    std::string firstText;
-    std::string token;
-    std::string jwtToken;
-    std::string serverAddr;
-    bool isProxyOff = false;
-    uint16_t port = 0;
-    std::string certInfo;  // at most 511 characters
-    uint32_t certNumber = 0;
-    ProtectedProxyParam proxy;
 };
 
 }  // namespace unified_track

@@ -13,14 +13,13 @@
 
 #include "host/log.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "log/track_trace.h"
 #include "manager/UTManager.h"
 #include "manager/UTRecordConstants.h"
 
 namespace unified_track {
 namespace {
-constexpr size_t kLogPathBufferSize = 260;
-
 void EraseNewlines(std::string &text) {
     text.erase(std::remove(text.begin(), text.end(), '\n'), text.end());
 }
@@ -169,18 +168,18 @@ void UTManager::TryCopyErrorDotFileToLog(const std::string &filePath) {
         return;
     }
 
-    char logPath[kLogPathBufferSize] = {};
+    char logPath[kPathBufferBytes] = {};
     Track_GetLogPath(logPath, static_cast<int32_t>(sizeof(logPath)));
     if (logPath[0] == '\0') {
         // Without a trace-log folder the copy would land relative to the working directory.
         UT_LOGE("log path is empty, dot file not copied");
         return;
     }
-    std::string folder = std::string(logPath) + kErrorDotDataFolder + kPathSep;
+    std::string folder = WithTrailingSep(std::string(logPath) + kErrorDotDataFolder);
     if (PAL_IsFileExist(folder.c_str()) == 0) PAL_MkDir(folder.c_str(), 0755);
 
     std::string target = folder;
-    size_t sep = filePath.find_last_of(kPathSep);
+    size_t sep = LastPathSep(filePath);
     if (sep != std::string::npos && sep + 1 < filePath.size()) target += filePath.substr(sep + 1);
     PAL_CopyFile(filePath.c_str(), target.c_str());
     int lastError = PAL_GetLastErr();

@@ -9,6 +9,7 @@
 
 #include "host/log.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "manager/UTManager.h"
 #include "manager/UTMask.h"
 #include "manager/UTRecordConstants.h"
@@ -18,7 +19,7 @@ namespace {
 constexpr int32_t kAppendFailed = -1;
 
 std::string FolderOf(const std::string &path) {
-    size_t pos = path.find_last_of(kPathSep);
+    size_t pos = LastPathSep(path);
     return pos == std::string::npos ? path : path.substr(0, pos);
 }
 

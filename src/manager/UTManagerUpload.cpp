@@ -12,6 +12,7 @@
 #include "host/http_transport.h"
 #include "host/log.h"
 #include "host/pal.h"
+#include "host/path.h"
 #include "manager/UTDeliveryConstants.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
@@ -27,19 +28,10 @@ bool UploadShouldStop() {
     return !UTManager::UploadRunning().load() || UTThreadMgr::IsStopped();
 }
 
-bool IsSep(char c) {
-#ifdef _WIN32
-    return c == '\\' || c == '/';
-#else
-    return c == kPathSep;
-#endif
-}
-
+// No separator added when the name already begins with one; an empty folder still yields "/name".
 std::string JoinZipPath(const std::string &folder, const std::string &name) {
-    if ((!folder.empty() && IsSep(folder.back())) || (!name.empty() && IsSep(name.front()))) {
-        return folder + name;
-    }
-    return folder + kPathSep + name;
+    if (!name.empty() && IsPathSep(name.front())) return folder + name;
+    return PathJoin(folder.empty() ? std::string(1, kPathSep) : folder, name);
 }
 
 std::vector<std::string> ListZipFiles(const std::string &folder) {
@@ -224,13 +216,7 @@ int UTManager::UploadTrack(const std::string &zipPath, const std::string &urlPat
 
 int UTManager::UploadFailedProcess(const std::string &zipPath, int code) {
     if (!UploadRunning().load()) return kUploadStopping;
-    size_t pos = std::string::npos;
-    for (size_t i = zipPath.size(); i > 0; --i) {
-        if (IsSep(zipPath[i - 1])) {
-            pos = i - 1;
-            break;
-        }
-    }
+    const size_t pos = LastPathSep(zipPath);
     if (pos == std::string::npos || pos + 1 >= zipPath.size()) return kUploadUnreadable;
     const std::string name = zipPath.substr(pos + 1);
 

@@ -1,6 +1,7 @@
 #include "manager/dot_files.h"
 
 #include "host/pal.h"
+#include "host/path.h"
 #include "manager/UTConstants.h"
 
 namespace unified_track {
@@ -12,11 +13,9 @@ RecursiveLock g_userFileLock;
 RecursiveLock g_mediaFileLock;
 RecursiveLock g_mmrFileLock;
 
+// An empty root still yields a rooted path ("/name"), as it always has.
 std::string JoinPath(const std::string &folder, const char *name) {
-    std::string path = folder;
-    if (path.empty() || path.back() != kPathSep) path.push_back(kPathSep);
-    path += name;
-    return path;
+    return PathJoin(folder.empty() ? std::string(1, kPathSep) : folder, name);
 }
 }  // namespace
 

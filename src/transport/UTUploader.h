@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <string>
 
-#include "manager/UTData.h"  // UpLoadParam: plain data shared with the manager
+#include "transport/upload_param.h"
 
 namespace unified_track {
 
