@@ -10,7 +10,7 @@
 #include <unified_track/unified_track.h>
 
 #include "manager/UTManager.h"
-#include "manager/UTMediaFormat.h"
+#include "manager/media_format.h"
 
 namespace {
 

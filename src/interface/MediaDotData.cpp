@@ -11,8 +11,8 @@
 #include "host/log.h"
 #include "host/securec.h"
 #include "interface/text_limits.h"
-#include "manager/UTMediaConstants.h"
-#include "manager/UTMediaFormat.h"
+#include "manager/media_constants.h"
+#include "manager/media_format.h"
 
 using namespace unified_track::media;
 using unified_track::GuardExport;

@@ -12,7 +12,7 @@
 #include "host/path.h"
 #include "host/securec.h"
 #include "log/track_trace.h"
-#include "manager/UTConstants.h"
+#include "manager/manager_constants.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
 

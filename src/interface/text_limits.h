@@ -6,7 +6,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "manager/UTRecordConstants.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 

@@ -10,7 +10,7 @@
 #include "interface/track_reporter_texts.h"
 #include "manager/UTData.h"
 #include "manager/UTManager.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/record_constants.h"
 #include "manager/UTThreadMgr.h"
 
 namespace unified_track {

@@ -14,7 +14,7 @@
 #include "host/securec.h"
 #include "interface/text_limits.h"
 #include "manager/UTManager.h"
-#include "manager/UTMediaConstants.h"
+#include "manager/media_constants.h"
 #include "manager/UTThreadMgr.h"
 
 using unified_track::ContextSpecialParam;

@@ -5,7 +5,7 @@
 #include <unified_track/unified_track.h>
 
 #include "host/export_guard.h"
-#include "manager/UTDeliveryConstants.h"
+#include "manager/delivery_constants.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
 

@@ -9,7 +9,7 @@
 #include "host/log.h"
 #include "host/pal.h"
 #include "host/securec.h"
-#include "manager/UTConstants.h"
+#include "manager/manager_constants.h"
 
 namespace unified_track {
 

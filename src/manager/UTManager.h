@@ -6,7 +6,7 @@
 //   DotFiles      paths, file locks, pack timers, pack uuid            dot_files.h
 //   UploadWorker  upload thread, back-off, failure counts             upload_worker.h
 //   CacheHooks    the host's configuration-cache hooks                cache_hooks.h
-//   CacheWriter   writes the public SDK parameters to the cache       UTCacheWriter.h
+//   CacheWriter   writes the public SDK parameters to the cache       cache_writer.h
 //   MsgCounters   message counters for MMR records                    msg_counters.h
 // The record paths run on the command thread, the upload worker on the upload thread,
 // configuration calls on host threads. The methods below are implemented by group in the files
@@ -24,7 +24,7 @@
 
 #include <unified_track/unified_track.h>
 
-#include "manager/UTCacheWriter.h"
+#include "manager/cache_writer.h"
 #include "manager/UTData.h"
 #include "manager/cache_hooks.h"
 #include "manager/dot_files.h"
@@ -38,7 +38,7 @@
 
 namespace unified_track {
 
-struct EventTrack;  // a timed event in progress (UTManagerTimedEvent.cpp)
+struct EventTrack;  // a timed event in progress (manager_timed_event.cpp)
 
 class UTManager {
 public:
@@ -80,7 +80,7 @@ public:
     // destroyed (library unload hook).
     static void StopCacheWriterIfAlive();
 
-    // ---- parameters and switches (UTManagerParam.cpp) ----
+    // ---- parameters and switches (manager_param.cpp) ----
     OST_UT_RESULT ConfigUploadParam(const tagUTTransferParam *param);
     OST_UT_RESULT ConfigCustomParam(bool upload);
     OST_UT_RESULT ConfigDotSwitch(bool open);
@@ -103,7 +103,7 @@ public:
     // Packs the user, media and MMR dot files (each under its lock) once initialised.
     void PackAllDotFilesForUpload();
 
-    // ---- configuration cache (UTManagerCache.cpp) ----
+    // ---- configuration cache (manager_cache.cpp) ----
     OST_UT_RESULT setAddCacheFun(AddConfigCacheFunc addFunc, QueryConfigCacheFunc queryFunc,
                                  DelConfigCacheFunc delFunc);
     bool AddCacheData(const std::string &key, const std::string &value);
@@ -118,25 +118,25 @@ public:
     // false when the entries cannot be allocated. Caller holds the parameter lock.
     bool PersistPublicSdkParams();
 
-    // ---- time base (UTManagerTime.cpp) ----
+    // ---- time base (manager_time.cpp) ----
     OST_UT_RESULT RecordUtcTimeByLogin(uint64_t serverUtcMs);
     OST_UT_RESULT GetServerUtcTimeAndBaseTime(uint64_t *serverTime, uint64_t *baseTime);
     std::string GetDiffTimeStamp(uint64_t captureTime);
 
-    // ---- user events (UTManagerUser.cpp) ----
+    // ---- user events (manager_user.cpp) ----
     void AddUserTrack(const ContextSpecialParam &param);
     OST_UT_RESULT DoAddUserTrack(const ContextSpecialParam &param);
     std::string BuildUserLine(const ContextSpecialParam &param);
     OST_UT_RESULT FlushUserCache();
 
-    // ---- timed events (UTManagerTimedEvent.cpp) ----
+    // ---- timed events (manager_timed_event.cpp) ----
     OST_UT_RESULT StartEvent(const std::string &eventName);
     void AddSubEvent(const std::string &eventName, const ContextSubEventParam &param);
     void FinishEvent(const std::string &eventName, ContextSpecialParam param);
     // arg4 (a JSON object) with one member per finished sub-event; empty when arg4 is no object.
     std::string BuildSubEventJson(const std::shared_ptr<EventTrack> &event, const std::string &arg4);
 
-    // ---- dot files (UTManagerFile.cpp) ----
+    // ---- dot files (manager_file.cpp) ----
     int32_t AddDataToFile(const std::string &path, const std::string &data);
     static int CheckAndMakeDirByFilePath(const std::string &path);
     static int MakeDotdataDir(const std::string &folder);
@@ -145,7 +145,7 @@ public:
     static void RmFolderFile(const std::string &folder);
     OST_UT_RESULT DelDotData();
 
-    // ---- packing (UTManagerPack.cpp) ----
+    // ---- packing (manager_pack.cpp) ----
     void CompressDotFileToZip(RecursiveLock &fileLock, const std::string &zipFolder, const std::string &dotFile);
     bool CompressMMRDotFileToZip();
     void CompressOldVersionFile();
@@ -156,7 +156,7 @@ public:
     // value seen last.
     std::string PackUuid();
 
-    // ---- upload worker (UTManagerUpload.cpp) ----
+    // ---- upload worker (manager_upload.cpp) ----
     int UploadThread();
     int UploadZipFileListInFolder(const std::string &folder, const std::string &urlPath);
     int UploadTrack(const std::string &zipPath, const std::string &urlPath);
@@ -174,7 +174,7 @@ public:
     };
     UploadSnapshot TakeUploadSnapshot();
 
-    // ---- media and MMR records (UTManagerMedia.cpp) ----
+    // ---- media and MMR records (manager_media.cpp) ----
     OST_UT_RESULT AddMediaTrack(const ContextSpecialParam &param, bool uploadNow);
     OST_UT_RESULT DoAddMediaTrack(const ContextSpecialParam &param, bool uploadNow);
     OST_UT_RESULT AddCacheMediaTrack();
@@ -182,7 +182,7 @@ public:
     OST_UT_RESULT AddMMRTrack(char *trackData, int32_t dataLen, int32_t isReportImmediately);
     std::string GetTrackReserves();
 
-    // ---- message counters (UTManagerMedia.cpp) ----
+    // ---- message counters (manager_media.cpp) ----
     static constexpr uint32_t kMsgCounterCount = MsgCounters::kCount;
     OST_UT_RESULT MsgDotCount(uint32_t index);
 

@@ -4,7 +4,7 @@
 
 #include "host/log.h"
 #include "host/pal.h"
-#include "manager/UTConstants.h"
+#include "manager/manager_constants.h"
 #include "manager/UTManager.h"
 
 namespace unified_track {

@@ -2,7 +2,7 @@
 
 #include "host/pal.h"
 #include "host/path.h"
-#include "manager/UTConstants.h"
+#include "manager/manager_constants.h"
 
 namespace unified_track {
 

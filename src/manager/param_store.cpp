@@ -1,6 +1,6 @@
 #include "manager/param_store.h"
 
-#include "manager/UTRecordConstants.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 

@@ -6,7 +6,7 @@
 #include "host/clock.h"
 #include "host/log.h"
 #include "host/securec.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 

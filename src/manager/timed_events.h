@@ -10,7 +10,7 @@
 #include <string>
 
 #include "host/thread_annotations.h"
-#include "manager/UTTimedEvent.h"
+#include "manager/timed_event.h"
 #include "manager/ut_locks.h"
 
 namespace unified_track {

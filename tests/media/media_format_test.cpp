@@ -2,7 +2,7 @@
 // rule, the track-reserves buffer limit, and the MMR text helpers (placeholders, user-name masking).
 #include <gtest/gtest.h>
 
-#include "manager/UTMediaFormat.h"
+#include "manager/media_format.h"
 
 using namespace unified_track;
 using namespace unified_track::media;

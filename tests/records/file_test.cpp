@@ -2,7 +2,7 @@
 #include <filesystem>
 
 #include "host/pal.h"
-#include "manager/UTMask.h"
+#include "manager/masks.h"
 #include "records_fixture.h"
 #include "support/temp_dir.h"
 

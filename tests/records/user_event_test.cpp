@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "host/config_store.h"
-#include "manager/UTMask.h"
+#include "manager/masks.h"
 #include "records_fixture.h"
 
 using namespace records_test;

@@ -13,7 +13,7 @@
 #include "host/log.h"
 #include "host/pal.h"
 #include "host/path.h"
-#include "manager/UTDeliveryConstants.h"
+#include "manager/delivery_constants.h"
 #include "manager/UTManager.h"
 #include "manager/UTThreadMgr.h"
 #include "transport/transport_constants.h"

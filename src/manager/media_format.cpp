@@ -1,13 +1,13 @@
 // Text builders of the media and MMR records.
-#include "manager/UTMediaFormat.h"
+#include "manager/media_format.h"
 
 #include <cinttypes>
 #include <cstdio>
 
 #include "host/log.h"
 #include "host/securec.h"
-#include "manager/UTMask.h"
-#include "manager/UTMediaConstants.h"
+#include "manager/masks.h"
+#include "manager/media_constants.h"
 
 namespace unified_track {
 namespace media {

@@ -14,8 +14,8 @@
 #include "host/pal.h"
 #include "host/securec.h"
 #include "manager/UTManager.h"
-#include "manager/UTMask.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/masks.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 namespace {

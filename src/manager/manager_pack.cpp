@@ -8,9 +8,9 @@
 #include "host/clock.h"
 #include "host/log.h"
 #include "host/pal.h"
-#include "manager/UTDeliveryConstants.h"
+#include "manager/delivery_constants.h"
 #include "manager/UTManager.h"
-#include "manager/UTMask.h"
+#include "manager/masks.h"
 #include "transport/track_file.h"
 
 namespace unified_track {

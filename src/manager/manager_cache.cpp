@@ -16,7 +16,7 @@
 #include "host/path.h"
 #include "log/track_trace.h"
 #include "manager/UTManager.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 namespace {

@@ -11,8 +11,8 @@
 #include "host/pal.h"
 #include "host/path.h"
 #include "manager/UTManager.h"
-#include "manager/UTMask.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/masks.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 namespace {

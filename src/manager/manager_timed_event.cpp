@@ -10,8 +10,8 @@
 #include "host/log.h"
 #include "host/securec.h"
 #include "manager/UTManager.h"
-#include "manager/UTRecordConstants.h"
-#include "manager/UTTimedEvent.h"
+#include "manager/record_constants.h"
+#include "manager/timed_event.h"
 
 namespace unified_track {
 namespace {

@@ -1,6 +1,6 @@
 // Masks work on UTF-16 code units so that a character is never cut in half on Windows-built
 // peers that count the same way; the text goes UTF-8 -> UTF-16 -> masked -> UTF-8.
-#include "manager/UTMask.h"
+#include "manager/masks.h"
 
 #include "host/string_helper.h"
 

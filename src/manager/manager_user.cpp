@@ -7,8 +7,8 @@
 #include "host/log.h"
 #include "host/pal.h"
 #include "manager/UTManager.h"
-#include "manager/UTMask.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/masks.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 namespace {

@@ -9,10 +9,10 @@
 #include "host/securec.h"
 #include "host/log.h"
 #include "manager/UTManager.h"
-#include "manager/UTMask.h"
-#include "manager/UTMediaConstants.h"
-#include "manager/UTMediaFormat.h"
-#include "manager/UTRecordConstants.h"
+#include "manager/masks.h"
+#include "manager/media_constants.h"
+#include "manager/media_format.h"
+#include "manager/record_constants.h"
 
 namespace unified_track {
 

@@ -1,10 +1,10 @@
-#include "manager/UTCacheWriter.h"
+#include "manager/cache_writer.h"
 
 #include <chrono>
 #include <exception>
 
 #include "host/log.h"
-#include "manager/UTConstants.h"
+#include "manager/manager_constants.h"
 
 namespace unified_track {
 
